@@ -1,0 +1,167 @@
+#include "support/TestFiles.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <stdexcept>
+
+#include "platform/UniqueHandle.h"
+
+namespace {
+
+std::wstring Join(const std::wstring& folder, const std::wstring& name)
+{
+    return folder + L"\\" + name;
+}
+
+} // namespace
+
+std::wstring MakeScratchFolder(const std::wstring& name)
+{
+    const std::wstring root = L"C:\\qm-tests";
+    CreateDirectoryW(root.c_str(), nullptr);
+    const std::wstring folder = Join(root, name);
+    RemoveTree(folder);
+    CreateFolder(folder);
+    return folder;
+}
+
+std::wstring MakeTemporaryFilePath(const std::wstring& tag)
+{
+    static std::atomic<unsigned> counter{0};
+    std::array<wchar_t, MAX_PATH + 1> temp{};
+    GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
+    return std::wstring(temp.data()) + L"qm-" + tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+           std::to_wstring(counter++) + L".tmp";
+}
+
+bool PathExists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsFolder(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes)
+{
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr));
+    if (!file.IsValid()) {
+        throw std::runtime_error("cannot create " + ToUtf8(path));
+    }
+    DWORD written = 0;
+    WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+std::string ReadFileBytes(const std::wstring& path)
+{
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::string bytes;
+    if (!file.IsValid()) {
+        return bytes;
+    }
+    std::array<char, 65536> chunk{};
+    DWORD read = 0;
+    while (ReadFile(file.Get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr) && read > 0) {
+        bytes.append(chunk.data(), read);
+    }
+    return bytes;
+}
+
+void CreateFolder(const std::wstring& path)
+{
+    if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+        throw std::runtime_error("cannot create folder " + ToUtf8(path));
+    }
+}
+
+void CopyFileTo(const std::wstring& from, const std::wstring& to)
+{
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
+        throw std::runtime_error("cannot copy " + ToUtf8(from) + " to " + ToUtf8(to));
+    }
+}
+
+void RemoveTree(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return;
+    }
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        DeleteFileW(path.c_str());
+        return;
+    }
+    for (const std::wstring& name : ListFolder(path)) {
+        RemoveTree(Join(path, name));
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+std::vector<std::wstring> ListFolder(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data{};
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") {
+            names.push_back(name);
+        }
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string ToUnixPath(const std::wstring& windowsPath)
+{
+    // wine_get_unix_file_name is Wine's own export; look it up so the tests still link elsewhere.
+    using Converter = char*(__cdecl*)(const wchar_t*);
+    const auto convert = reinterpret_cast<Converter>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (convert == nullptr) {
+        return {};
+    }
+    char* unixPath = convert(windowsPath.c_str());
+    if (unixPath == nullptr) {
+        return {};
+    }
+    std::string result = unixPath;
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    return result;
+}
+
+std::string ToUtf8(const std::wstring& text)
+{
+    if (text.empty()) {
+        return {};
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                         nullptr);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+std::wstring FromUtf8(const std::string& text)
+{
+    if (text.empty()) {
+        return {};
+    }
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    return wide;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// A fresh, empty scratch folder for one test: C:\qm-tests\<name> (removed first if it exists).
+std::wstring MakeScratchFolder(const std::wstring& name);
+
+// A path for a file of the test's own in the system's temporary folder (not created).
+std::wstring MakeTemporaryFilePath(const std::wstring& tag);
+
+bool PathExists(const std::wstring& path);
+bool IsFolder(const std::wstring& path);
+void WriteFileBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadFileBytes(const std::wstring& path);
+void CreateFolder(const std::wstring& path);
+void CopyFileTo(const std::wstring& from, const std::wstring& to);
+// Removes a file or a whole folder tree for good (not through the recycle bin).
+void RemoveTree(const std::wstring& path);
+// The names in a folder, "." and ".." left out, sorted.
+std::vector<std::wstring> ListFolder(const std::wstring& folder);
+
+// The Linux path of a Windows path, as Wine maps it (for tests that look at the Trash).
+std::string ToUnixPath(const std::wstring& windowsPath);
+std::string ToUtf8(const std::wstring& text);
+std::wstring FromUtf8(const std::string& text);
