@@ -165,3 +165,52 @@ std::wstring FromUtf8(const std::string& text)
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
     return wide;
 }
+
+namespace {
+
+std::wstring TrashFolder()
+{
+    std::array<wchar_t, 4096> value{};
+    const DWORD length = GetEnvironmentVariableW(L"XDG_DATA_HOME", value.data(), static_cast<DWORD>(value.size()));
+    std::wstring unixPath(value.data(), length);
+    std::wstring windowsPath = L"Z:" + unixPath + L"/Trash";
+    std::replace(windowsPath.begin(), windowsPath.end(), L'/', L'\\');
+    return windowsPath;
+}
+
+std::string PercentDecode(const std::string& text)
+{
+    std::string decoded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            decoded.push_back(static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)));
+            i += 2;
+        } else {
+            decoded.push_back(text[i]);
+        }
+    }
+    return decoded;
+}
+
+} // namespace
+
+std::wstring TrashFilesFolder()
+{
+    return TrashFolder() + L"\\files";
+}
+
+std::wstring TrashInfoFolder()
+{
+    return TrashFolder() + L"\\info";
+}
+
+std::string TrashedItemOrigin(const std::wstring& trashedName)
+{
+    const std::string info = ReadFileBytes(TrashInfoFolder() + L"\\" + trashedName + L".trashinfo");
+    const std::size_t start = info.find("Path=");
+    if (start == std::string::npos) {
+        return {};
+    }
+    const std::size_t end = info.find('\n', start);
+    return PercentDecode(info.substr(start + 5, end - start - 5));
+}

@@ -24,3 +24,9 @@ std::vector<std::wstring> ListFolder(const std::wstring& folder);
 std::string ToUnixPath(const std::wstring& windowsPath);
 std::string ToUtf8(const std::wstring& text);
 std::wstring FromUtf8(const std::string& text);
+
+// The recycle bin as Wine keeps it: the freedesktop Trash under XDG_DATA_HOME, seen through Z:.
+std::wstring TrashFilesFolder();
+std::wstring TrashInfoFolder();
+// The original (Linux) path of a trashed item, read from its .trashinfo file (empty if none).
+std::string TrashedItemOrigin(const std::wstring& trashedName);

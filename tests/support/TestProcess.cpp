@@ -4,56 +4,82 @@
 #include <thread>
 #include <vector>
 
-#include "platform/UniqueHandle.h"
 #include "support/TestFiles.h"
 
-ProcessRun RunProcess(const std::wstring& application, const std::wstring& commandLine,
-                      const std::wstring& currentFolder)
+ChildProcess::ChildProcess(const std::wstring& application, const std::wstring& commandLine,
+                           const std::wstring& currentFolder, bool captureOutput)
 {
-    ProcessRun run;
-    const std::wstring outputPath = MakeTemporaryFilePath(L"stdout");
-
-    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    UniqueHandle output(CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!output.IsValid()) {
-        return run;
-    }
-
     STARTUPINFOW startupInfo{};
     startupInfo.cb = sizeof(startupInfo);
     startupInfo.dwFlags = STARTF_USESTDHANDLES;
-    startupInfo.hStdInput = nullptr;
-    startupInfo.hStdOutput = output.Get();
-    startupInfo.hStdError = output.Get();
+
+    UniqueHandle output;
+    if (captureOutput) {
+        outputPath = MakeTemporaryFilePath(L"stdout");
+        SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        output.Reset(CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!output.IsValid()) {
+            return;
+        }
+        startupInfo.hStdOutput = output.Get();
+        startupInfo.hStdError = output.Get();
+    }
 
     std::vector<wchar_t> commandBuffer(commandLine.begin(), commandLine.end());
     commandBuffer.push_back(L'\0');
 
-    UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
+    job.Reset(CreateJobObjectW(nullptr, nullptr));
     PROCESS_INFORMATION processInfo{};
-    if (!CreateProcessW(application.c_str(), commandBuffer.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
-                        nullptr, currentFolder.empty() ? nullptr : currentFolder.c_str(), &startupInfo,
-                        &processInfo)) {
-        return run;
+    if (!CreateProcessW(application.c_str(), commandBuffer.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                        currentFolder.empty() ? nullptr : currentFolder.c_str(), &startupInfo, &processInfo)) {
+        return;
     }
-    UniqueHandle process(processInfo.hProcess);
-    UniqueHandle thread(processInfo.hThread);
+    process.Reset(processInfo.hProcess);
+    const UniqueHandle thread(processInfo.hThread);
     AssignProcessToJobObject(job.Get(), process.Get());
     ResumeThread(thread.Get());
+}
+
+ChildProcess::~ChildProcess()
+{
+    if (process.IsValid() && WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process.Get(), 255);
+        WaitForSingleObject(process.Get(), INFINITE);
+    }
+    if (!outputPath.empty()) {
+        DeleteFileW(outputPath.c_str());
+    }
+}
+
+std::string ChildProcess::OutputSoFar() const
+{
+    return outputPath.empty() ? std::string() : ReadFileBytes(outputPath);
+}
+
+ProcessRun ChildProcess::Wait()
+{
+    ProcessRun run;
+    if (!process.IsValid()) {
+        return run;
+    }
     WaitForSingleObject(process.Get(), INFINITE);
     run.started = true;
     GetExitCodeProcess(process.Get(), &run.exitCode);
-
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
     if (QueryInformationJobObject(job.Get(), JobObjectBasicAccountingInformation, &accounting, sizeof(accounting),
                                   nullptr)) {
         run.processCount = accounting.TotalProcesses;
     }
-    output.Reset();
-    run.standardOutput = ReadFileBytes(outputPath);
-    DeleteFileW(outputPath.c_str());
+    run.standardOutput = OutputSoFar();
     return run;
+}
+
+ProcessRun RunProcess(const std::wstring& application, const std::wstring& commandLine,
+                      const std::wstring& currentFolder, bool captureOutput)
+{
+    ChildProcess child(application, commandLine, currentFolder, captureOutput);
+    return child.Wait();
 }
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
@@ -74,4 +100,9 @@ std::wstring ProgramFolder()
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     std::wstring folder(path.data(), length);
     return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+std::wstring Quoted(const std::wstring& path)
+{
+    return L"\"" + path + L"\"";
 }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/UniqueHandle.h"
+
 // What a finished child process left behind.
 struct ProcessRun {
     bool started = false;
@@ -15,14 +17,39 @@ struct ProcessRun {
     std::string standardOutput;
 };
 
-// Starts `application` with exactly `commandLine` (no re-quoting), in `currentFolder` when not
-// empty, with standard output captured to a file, and waits for it to end. The child runs in a
-// job object, so processes it starts and leaves running are counted too.
+// A child started with an exact command line (no re-quoting) inside a job object, so that the
+// processes it starts are counted too. Its standard output (and error) go to a file of the test,
+// or, with `captureOutput` false, it gets no standard handles at all.
+class ChildProcess {
+public:
+    ChildProcess(const std::wstring& application, const std::wstring& commandLine,
+                 const std::wstring& currentFolder = L"", bool captureOutput = true);
+    ~ChildProcess();
+
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool Started() const { return process.IsValid(); }
+    // What has reached the output file so far.
+    std::string OutputSoFar() const;
+    // Waits for the child to end and collects what it left.
+    ProcessRun Wait();
+
+private:
+    std::wstring outputPath;
+    UniqueHandle job;
+    UniqueHandle process;
+};
+
+// Starts a child as above and waits for it.
 ProcessRun RunProcess(const std::wstring& application, const std::wstring& commandLine,
-                      const std::wstring& currentFolder = L"");
+                      const std::wstring& currentFolder = L"", bool captureOutput = true);
 
 // Polls `condition` until it holds or `timeout` passes; returns its last value.
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
 // The folder that holds this test program (the build's bin folder).
 std::wstring ProgramFolder();
+
+// `path` in double quotes, for building command lines.
+std::wstring Quoted(const std::wstring& path);
