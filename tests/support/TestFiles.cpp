@@ -214,3 +214,25 @@ std::string TrashedItemOrigin(const std::wstring& trashedName)
     const std::size_t end = info.find('\n', start);
     return PercentDecode(info.substr(start + 5, end - start - 5));
 }
+
+void ClearTrash()
+{
+    // Only the contents: Wine sets the Trash folders up once per process and expects them to stay.
+    for (const std::wstring& trashFolder : {TrashFilesFolder(), TrashInfoFolder()}) {
+        for (const std::wstring& name : ListFolder(trashFolder)) {
+            RemoveTree(trashFolder + L"\\" + name);
+        }
+    }
+}
+
+std::vector<std::wstring> TemporaryFilesIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> temporary;
+    for (const std::wstring& name : ListFolder(folder)) {
+        if (name.size() > 7 && CompareStringOrdinal(name.c_str(), 3, L"qms", 3, TRUE) == CSTR_EQUAL &&
+            CompareStringOrdinal(name.c_str() + name.size() - 4, 4, L".tmp", 4, TRUE) == CSTR_EQUAL) {
+            temporary.push_back(name);
+        }
+    }
+    return temporary;
+}

@@ -30,3 +30,8 @@ std::wstring TrashFilesFolder();
 std::wstring TrashInfoFolder();
 // The original (Linux) path of a trashed item, read from its .trashinfo file (empty if none).
 std::string TrashedItemOrigin(const std::wstring& trashedName);
+
+// Empties the test run's recycle bin.
+void ClearTrash();
+// The names of the renamer's temporary files (qms*.tmp) in a folder.
+std::vector<std::wstring> TemporaryFilesIn(const std::wstring& folder);

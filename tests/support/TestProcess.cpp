@@ -14,16 +14,21 @@ ChildProcess::ChildProcess(const std::wstring& application, const std::wstring& 
     startupInfo.dwFlags = STARTF_USESTDHANDLES;
 
     UniqueHandle output;
+    UniqueHandle error;
     if (captureOutput) {
-        outputPath = MakeTemporaryFilePath(L"stdout");
-        SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-        output.Reset(CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!output.IsValid()) {
+        const auto createCapture = [](std::wstring& path, const wchar_t* tag) {
+            path = MakeTemporaryFilePath(tag);
+            SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+            return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        };
+        output.Reset(createCapture(outputPath, L"stdout"));
+        error.Reset(createCapture(errorPath, L"stderr"));
+        if (!output.IsValid() || !error.IsValid()) {
             return;
         }
         startupInfo.hStdOutput = output.Get();
-        startupInfo.hStdError = output.Get();
+        startupInfo.hStdError = error.Get();
     }
 
     std::vector<wchar_t> commandBuffer(commandLine.begin(), commandLine.end());
@@ -49,6 +54,7 @@ ChildProcess::~ChildProcess()
     }
     if (!outputPath.empty()) {
         DeleteFileW(outputPath.c_str());
+        DeleteFileW(errorPath.c_str());
     }
 }
 
@@ -72,6 +78,7 @@ ProcessRun ChildProcess::Wait()
         run.processCount = accounting.TotalProcesses;
     }
     run.standardOutput = OutputSoFar();
+    run.standardError = errorPath.empty() ? std::string() : ReadFileBytes(errorPath);
     return run;
 }
 

@@ -15,11 +15,12 @@ struct ProcessRun {
     // Every process that ran in the child's job: the child itself and whatever it started.
     DWORD processCount = 0;
     std::string standardOutput;
+    std::string standardError;
 };
 
 // A child started with an exact command line (no re-quoting) inside a job object, so that the
-// processes it starts are counted too. Its standard output (and error) go to a file of the test,
-// or, with `captureOutput` false, it gets no standard handles at all.
+// processes it starts are counted too. Its standard output and standard error go to files of the
+// test, or, with `captureOutput` false, it gets no standard handles at all.
 class ChildProcess {
 public:
     ChildProcess(const std::wstring& application, const std::wstring& commandLine,
@@ -37,6 +38,7 @@ public:
 
 private:
     std::wstring outputPath;
+    std::wstring errorPath;
     UniqueHandle job;
     UniqueHandle process;
 };

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "files/QuillmossElement.h"
+#include "rename/OperationResult.h"
+#include "rename/PathList.h"
+
+// Renames a set of files in bulk so that no new name ever collides with a name another member of
+// the set still holds: every file is first moved aside to a unique temporary name in its own
+// folder, the subclass then chooses the new names, and only then does each file take its new
+// name. A file whose final rename fails goes back to its old name; when the subclass reports that
+// the user declined, or a step fails, every moved file goes back.
+class FilesRenamer : protected QuillmossElement {
+public:
+    // Sets `result` exactly once, on every path.
+    void Rename(OperationResult& result);
+
+protected:
+    FilesRenamer(HWND owner, const PathList& paths);
+    // Renamers are built and destroyed as their most-derived class, never through this base.
+    ~FilesRenamer() = default;
+
+    // Appends one new full path to `newNames` for each entry of `oldNames`, in order. Returns -2
+    // when the user declined, -1 when the step failed, else a number of files it counts as failed.
+    virtual std::int32_t ComputeNewNames() = 0;
+
+    std::vector<std::wstring> sources;
+    std::vector<std::wstring> newNames;
+    std::vector<std::wstring> temporaryNames;
+    std::vector<std::wstring> oldNames;
+
+private:
+    // Phase 1: the number of sources that did not exist, or -1 when a step failed.
+    std::int32_t RenameToTemporaryNames();
+    // Phase 3: the number of files whose rename to the new name failed.
+    std::int32_t RenameToNewNames();
+    // Every moved file back to its old name (after a decline or a failed step).
+    void PutBackMovedFiles();
+    // Moves one file from its temporary name back to its old one, and names both in a line
+    // when it cannot, so that a person can find the file.
+    void MoveBack(const std::wstring& temporaryName, const std::wstring& oldName);
+    void ReportUnexpectedError(OperationResult& result);
+};
+
+// True when another handle holds the file open (an exclusive open fails with a sharing
+// violation). A missing path or a folder is never reported as open.
+bool IsFileLocked(const std::wstring& path);

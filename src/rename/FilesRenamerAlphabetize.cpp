@@ -1,0 +1,85 @@
+#include "rename/FilesRenamerAlphabetize.h"
+
+#include <shlwapi.h>
+
+#include "files/DeleteFileOperation.h"
+#include "files/FileMachine.h"
+
+FilesRenamerAlphabetize::FilesRenamerAlphabetize(HWND owner, const PathList& paths)
+    : FilesRenamer(owner, paths), firstLetter(L'A'), lastLetter(L'Z'), currentLetter(L'A'), repeatCount(1)
+{
+}
+
+std::int32_t FilesRenamerAlphabetize::ComputeNewNames()
+{
+    std::vector<std::wstring> takenPaths;
+    newNames.reserve(oldNames.size());
+    for (const std::wstring& oldName : oldNames) {
+        // The file sits under its temporary name now, so the look-up fails (and says so); the
+        // folder and extension come from the path text alone.
+        std::wstring folder;
+        std::wstring extension;
+        {
+            const FileMachine record(ownerWindow, oldName);
+            record.GetExtension(extension);
+            record.GetFolder(folder);
+        }
+
+        const std::wstring newName(repeatCount, currentLetter);
+        std::wstring newPath;
+        BuildNewPath(folder, newName, extension, newPath);
+
+        // Every file of the batch has left its old name, so whatever stands here is outside it.
+        if (PathFileExistsW(newPath.c_str())) {
+            takenPaths.push_back(newPath);
+        }
+        newNames.push_back(std::move(newPath));
+        AdvanceLetter();
+    }
+    return ConfirmOverwrite(takenPaths, 0);
+}
+
+void FilesRenamerAlphabetize::AdvanceLetter()
+{
+    if (currentLetter == lastLetter) {
+        ++repeatCount;
+        currentLetter = firstLetter;
+    } else {
+        ++currentLetter;
+    }
+}
+
+std::int32_t FilesRenamerAlphabetize::ConfirmOverwrite(const std::vector<std::wstring>& takenPaths,
+                                                       std::int32_t value)
+{
+    if (takenPaths.empty()) {
+        return value;
+    }
+    const int answer = MessageBoxW(ownerWindow,
+                                   L"Some files already exist with some of the destination file names.\n"
+                                   L"Do you want to overwrite?!\n"
+                                   L"(The existing files will be sent to the recycle bin)",
+                                   L"Warning!", MB_ICONWARNING | MB_YESNO);
+    if (answer != IDYES) {
+        return -2;
+    }
+    for (const std::wstring& takenPath : takenPaths) {
+        DeleteFileOperation recycle(ownerWindow, takenPath.c_str(), false, true, true);
+        if (!recycle.Execute()) {
+            return -1;
+        }
+    }
+    return value;
+}
+
+void BuildNewPath(const std::wstring& folder, const std::wstring& newName, const std::wstring& extension,
+                  std::wstring& out)
+{
+    out = folder;
+    out += L'\\';
+    out += newName;
+    if (!extension.empty()) {
+        out += L'.';
+        out += extension;
+    }
+}

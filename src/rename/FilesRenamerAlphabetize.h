@@ -1,0 +1,33 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "rename/FilesRenamer.h"
+
+// Names the files of a batch A, B, ... Z, AA, BB, ... ZZ, AAA, ... by their position among the
+// files moved aside, keeping each file's folder and lower-cased extension. Asks the user once
+// before replacing anything outside the batch that stands at a new path, and sends what it
+// replaces to the recycle bin.
+class FilesRenamerAlphabetize : public FilesRenamer {
+public:
+    FilesRenamerAlphabetize(HWND owner, const PathList& paths);
+
+private:
+    std::int32_t ComputeNewNames() override;
+    void AdvanceLetter();
+    // Asks about `takenPaths` and recycles them on Yes; `value` is the result when nothing stops it.
+    std::int32_t ConfirmOverwrite(const std::vector<std::wstring>& takenPaths, std::int32_t value);
+
+    wchar_t firstLetter;
+    wchar_t lastLetter;
+    wchar_t currentLetter;
+    std::uint32_t repeatCount;
+};
+
+// folder + "\" + name + "." + extension, without the dot when the extension is empty.
+void BuildNewPath(const std::wstring& folder, const std::wstring& newName, const std::wstring& extension,
+                  std::wstring& out);

@@ -1,0 +1,18 @@
+#include "rename/OperationRunner.h"
+
+#include "rename/FilesRenamerAlphabetize.h"
+
+OperationRunner::OperationRunner() : ownerWindow(nullptr)
+{
+}
+
+OperationRunner::~OperationRunner()
+{
+    ownerWindow = nullptr;
+}
+
+void OperationRunner::Alphabetize(OperationResult& result, PathList& paths)
+{
+    FilesRenamerAlphabetize renamer(ownerWindow, paths);
+    renamer.Rename(result);
+}
