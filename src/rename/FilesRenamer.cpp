@@ -24,6 +24,28 @@ std::int32_t CountOf(const std::vector<std::wstring>& list)
     return static_cast<std::int32_t>(std::min<std::size_t>(list.size(), INT32_MAX));
 }
 
+// The file system compares names without case.
+std::wstring CaseFolded(std::wstring path)
+{
+    if (!path.empty()) {
+        CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
+    }
+    return path;
+}
+
+bool IsInsideFolder(const std::wstring& path, const std::wstring& folder)
+{
+    return path.size() > folder.size() && path[folder.size()] == L'\\' &&
+           CompareStringOrdinal(path.c_str(), static_cast<int>(folder.size()), folder.c_str(),
+                                static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
+}
+
+// `path` with its leading `from` (a folder holding it) replaced by `to`.
+std::wstring Rebased(const std::wstring& path, const std::wstring& from, const std::wstring& to)
+{
+    return to + path.substr(from.size());
+}
+
 } // namespace
 
 bool IsFileLocked(const std::wstring& path)
@@ -76,6 +98,7 @@ void FilesRenamer::Rename(OperationResult& result)
     }
 
     const std::int32_t failedRenames = RenameToNewNames();
+    ReportStrandedFiles();
 
     // Summed wide: a subclass may count any number of failures.
     const std::int64_t failures = std::int64_t{missing} + computed + failedRenames;
@@ -130,10 +153,49 @@ std::int32_t FilesRenamer::RenameToTemporaryNames()
             return -1;
         }
 
+        FollowMovedFolder(source, temporaryName.data());
+        movedByFolder[CaseFolded(folder)].push_back(temporaryNames.size());
         temporaryNames.emplace_back(temporaryName.data());
         oldNames.push_back(source);
     }
     return missing;
+}
+
+void FilesRenamer::FollowMovedFolder(const std::wstring& from, const std::wstring& to)
+{
+    // Folders at `from` and below it sort together, between "FROM" and "FROM]" (']' follows '\').
+    const std::wstring key = CaseFolded(from);
+    const auto first = movedByFolder.lower_bound(key);
+    const auto last = movedByFolder.lower_bound(key + L"]");
+    std::vector<std::pair<std::wstring, std::vector<std::size_t>>> followed;
+    for (auto it = first; it != last; ++it) {
+        if (it->first == key || IsInsideFolder(it->first, key)) {
+            for (const std::size_t i : it->second) {
+                temporaryNames[i] = Rebased(temporaryNames[i], from, to);
+                oldNames[i] = Rebased(oldNames[i], from, to);
+            }
+            followed.emplace_back(CaseFolded(Rebased(it->first, key, to)), std::move(it->second));
+        }
+    }
+    for (auto it = first; it != last;) {
+        it = (it->first == key || IsInsideFolder(it->first, key)) ? movedByFolder.erase(it) : std::next(it);
+    }
+    for (auto& [folder, positions] : followed) {
+        auto& list = movedByFolder[folder];
+        list.insert(list.end(), positions.begin(), positions.end());
+    }
+}
+
+void FilesRenamer::FollowMovedFolderInStranded(const std::wstring& from, const std::wstring& to)
+{
+    for (auto& [where, oldName] : strandedFiles) {
+        if (IsInsideFolder(where, from)) {
+            where = Rebased(where, from, to);
+        }
+        if (IsInsideFolder(oldName, from)) {
+            oldName = Rebased(oldName, from, to);
+        }
+    }
 }
 
 std::int32_t FilesRenamer::RenameToNewNames()
@@ -142,8 +204,10 @@ std::int32_t FilesRenamer::RenameToNewNames()
     std::int32_t failed = 0;
     for (std::size_t i = 0; i < temporaryNames.size(); ++i) {
         RenameFileOperation rename(ownerWindow, temporaryNames[i].c_str(), newNames[i].c_str(), false, true);
-        if (!rename.Execute()) {
-            MoveBack(temporaryNames[i], oldNames[i]);
+        if (rename.Execute()) {
+            FollowMovedFolderInStranded(temporaryNames[i], newNames[i]);
+        } else {
+            MoveBack(i);
             ++failed;
         }
     }
@@ -153,20 +217,32 @@ std::int32_t FilesRenamer::RenameToNewNames()
 void FilesRenamer::PutBackMovedFiles()
 {
     for (std::size_t i = 0; i < temporaryNames.size(); ++i) {
-        MoveBack(temporaryNames[i], oldNames[i]);
+        MoveBack(i);
+    }
+    ReportStrandedFiles();
+}
+
+void FilesRenamer::MoveBack(std::size_t i)
+{
+    RenameFileOperation moveBack(ownerWindow, temporaryNames[i].c_str(), oldNames[i].c_str(), false, true);
+    if (moveBack.Execute()) {
+        FollowMovedFolderInStranded(temporaryNames[i], oldNames[i]);
+    } else {
+        strandedFiles.emplace_back(temporaryNames[i], oldNames[i]);
     }
 }
 
-void FilesRenamer::MoveBack(const std::wstring& temporaryName, const std::wstring& oldName)
+void FilesRenamer::ReportStrandedFiles()
 {
-    RenameFileOperation moveBack(ownerWindow, temporaryName.c_str(), oldName.c_str(), false, true);
-    if (!moveBack.Execute()) {
+    // Written once every move is done, so each line says where the file finally is.
+    for (const auto& [where, oldName] : strandedFiles) {
         DiagnosticStream() << L"FilesRenamer::Rename: File left under a temporary name: ";
-        WriteUtf8(temporaryName, false, DiagnosticStream());
+        WriteUtf8(where, false, DiagnosticStream());
         DiagnosticStream() << L" (old name: ";
         WriteUtf8(oldName, false, DiagnosticStream());
         DiagnosticStream() << L")" << std::endl;
     }
+    strandedFiles.clear();
 }
 
 void FilesRenamer::ReportUnexpectedError(OperationResult& result)

@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files/QuillmossElement.h"
@@ -41,10 +43,20 @@ private:
     std::int32_t RenameToNewNames();
     // Every moved file back to its old name (after a decline or a failed step).
     void PutBackMovedFiles();
-    // Moves one file from its temporary name back to its old one, and names both in a line
-    // when it cannot, so that a person can find the file.
-    void MoveBack(const std::wstring& temporaryName, const std::wstring& oldName);
+    // Moves file `i` from its temporary name back to its old one.
+    void MoveBack(std::size_t i);
+    // A folder of the batch that moved may hold files moved aside before it: their recorded
+    // paths follow it, so that they are renamed, put back and reported where they really are.
+    void FollowMovedFolder(const std::wstring& from, const std::wstring& to);
+    void FollowMovedFolderInStranded(const std::wstring& from, const std::wstring& to);
+    // Names every file that could go neither forward nor back, with its old name, in a line.
+    void ReportStrandedFiles();
     void ReportUnexpectedError(OperationResult& result);
+
+    // Positions of moved files by the folder that holds them (compared without case).
+    std::map<std::wstring, std::vector<std::size_t>> movedByFolder;
+    // Files left under a temporary name: (where it is, its old name).
+    std::vector<std::pair<std::wstring, std::wstring>> strandedFiles;
 };
 
 // True when another handle holds the file open (an exclusive open fails with a sharing

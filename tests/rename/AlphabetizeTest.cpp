@@ -82,6 +82,30 @@ TEST_F(AlphabetizeTest, FilesInSeveralFoldersKeepTheirFolders)
     EXPECT_EQ(ReadFileBytes(At(L"Y\\E")), "Y\\memo.");
 }
 
+TEST_F(AlphabetizeTest, AFileAndTheFolderThatHoldsItAreBothRenamed)
+{
+    // The file moves aside first; its folder then moves aside with it inside, and the file's
+    // recorded paths follow the folder, so it is renamed where it really is.
+    const PathList paths{Make(L"X\\a.txt"), Make(L"X\\"), Make(L"X\\b.txt")};
+    const OperationResult result = Alphabetize(paths);
+    ExpectResult(result, SomeFilesFailed, L"1 files failed to rename.", 2, 1);
+    EXPECT_EQ(ListFolder(folder), std::vector<std::wstring>{L"B"});
+    EXPECT_EQ(ListFolder(At(L"B")), (std::vector<std::wstring>{L"A.txt", L"b.txt"}));
+    EXPECT_EQ(ReadFileBytes(At(L"B\\A.txt")), "X\\a.txt");
+}
+
+TEST_F(AlphabetizeTest, AFileAndItsFolderGoBackTogether)
+{
+    Make(L"B", "outside B");
+    const PathList paths{Make(L"X\\a.txt"), Make(L"X\\")};
+    MessageBoxAnswerer answerer(IDNO);
+    const OperationResult result = Alphabetize(paths);
+    EXPECT_EQ(answerer.Stop().size(), 1u);
+    ExpectResult(result, UserDeclined, L"", 0, 2);
+    EXPECT_EQ(ListFolder(folder), (std::vector<std::wstring>{L"B", L"X"}));
+    EXPECT_EQ(ListFolder(At(L"X")), std::vector<std::wstring>{L"a.txt"});
+}
+
 TEST_F(AlphabetizeTest, ASwapInsideTheBatchAsksNothing)
 {
     MessageBoxAnswerer answerer(IDNO);

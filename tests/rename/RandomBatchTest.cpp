@@ -1,0 +1,651 @@
+// Random batches with injected faults: whatever happens, no file may be lost or left where
+// nobody can find it. Each batch is a random tree of real files with distinct contents; after the
+// run every content must exist exactly once, in a place that the outcome allows, and the result
+// must agree with the disk. Fixed seeds; QM_SOAK_SECONDS=N runs the generator for N seconds more.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "diagnostics/DiagnosticStream.h"
+#include "platform/UniqueHandle.h"
+#include "rename/FilesRenamer.h"
+#include "rename/FilesRenamerAlphabetize.h"
+#include "rename/OperationRunner.h"
+#include "support/MessageBoxAnswerer.h"
+#include "support/TestFiles.h"
+#include "support/TestProcess.h"
+
+namespace {
+
+// ---- The model: the naming rules restated from the outside. ----
+
+std::wstring Canon(std::wstring path)
+{
+    while (!path.empty() && path.back() == L'.' && path.size() > 1 && path[path.size() - 2] != L'\\') {
+        path.pop_back();
+    }
+    if (!path.empty()) {
+        CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
+    }
+    return path;
+}
+
+std::wstring FolderOf(const std::wstring& path)
+{
+    const std::size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring LeafOf(const std::wstring& path)
+{
+    return path.substr(path.rfind(L'\\') + 1);
+}
+
+std::wstring ModelNewPath(const std::wstring& path, std::size_t position)
+{
+    std::wstring extension;
+    const std::size_t dot = path.rfind(L'.');
+    if (dot != std::wstring::npos) {
+        extension = path.substr(dot + 1);
+        for (wchar_t& unit : extension) {
+            unit = (unit >= L'A' && unit <= L'Z') ? static_cast<wchar_t>(unit + 32) : unit;
+        }
+    }
+    std::wstring newPath = FolderOf(path) + L"\\" + std::wstring(position / 26 + 1, static_cast<wchar_t>(L'A' + position % 26));
+    if (!extension.empty()) {
+        newPath += L"." + extension;
+    }
+    return newPath;
+}
+
+bool IsInside(const std::wstring& canonPath, const std::wstring& canonFolder)
+{
+    return canonPath.size() > canonFolder.size() && canonPath.compare(0, canonFolder.size(), canonFolder) == 0 &&
+           canonPath[canonFolder.size()] == L'\\';
+}
+
+// A file or folder of the tree with a content of its own (a folder's is in its marker file).
+struct Item {
+    std::wstring path;
+    std::string token;
+    bool folder = false;
+};
+
+// Where a batch entry went in the model: moved aside at `position`, or not (missing).
+struct Entry {
+    std::wstring path;
+    std::optional<std::size_t> itemIndex;
+    std::optional<std::size_t> position;
+    std::wstring newPath;
+};
+
+enum class Fault {
+    None,
+    SourceOpenBeforeProbe,
+    SourceOpenAfterProbe,
+    DestinationTaken,
+    TemporaryNameHeldOpen,
+    ComputeFails,
+    ComputeDeclines,
+    ComputeNamesTooFew,
+};
+
+const char* FaultName(Fault fault)
+{
+    switch (fault) {
+    case Fault::None: return "none";
+    case Fault::SourceOpenBeforeProbe: return "source open before the probe";
+    case Fault::SourceOpenAfterProbe: return "source opened after the probe";
+    case Fault::DestinationTaken: return "destination taken after the check";
+    case Fault::TemporaryNameHeldOpen: return "temporary name held open";
+    case Fault::ComputeFails: return "naming step fails";
+    case Fault::ComputeDeclines: return "naming step declines";
+    case Fault::ComputeNamesTooFew: return "naming step names too few";
+    }
+    return "?";
+}
+
+// A stream buffer that keeps what the engine writes and lets a test act on a line as it is
+// written (the engine is synchronous, so the action runs between two of its steps).
+class TriggerBuffer : public std::wstreambuf {
+public:
+    std::wstring text;
+    std::function<void(const std::wstring& line)> onLine;
+
+protected:
+    int_type overflow(int_type unit) override
+    {
+        if (unit != traits_type::eof()) {
+            text.push_back(traits_type::to_char_type(unit));
+            if (unit == L'\n') {
+                const std::size_t start = text.rfind(L'\n', text.size() - 2);
+                const std::wstring line = text.substr(start == std::wstring::npos ? 0 : start + 1);
+                if (onLine) {
+                    onLine(line);
+                }
+            }
+        }
+        return unit;
+    }
+};
+
+// Gives the model's names, then fails in the way it was told to.
+class FailingRenamer : public FilesRenamer {
+public:
+    FailingRenamer(const PathList& paths, Fault failure) : FilesRenamer(nullptr, paths), fault(failure) {}
+
+private:
+    std::int32_t ComputeNewNames() override
+    {
+        for (std::size_t i = 0; i < oldNames.size(); ++i) {
+            if (fault == Fault::ComputeNamesTooFew && i + 1 == oldNames.size()) {
+                break;
+            }
+            newNames.push_back(ModelNewPath(oldNames[i], i));
+        }
+        return fault == Fault::ComputeFails ? -1 : fault == Fault::ComputeDeclines ? -2 : 0;
+    }
+
+    Fault fault;
+};
+
+struct Totals {
+    int batches = 0;
+    int filesMoved = 0;
+    int faults = 0;
+    int lost = 0;
+    std::map<std::string, int> byFault;
+};
+
+class RandomBatch {
+public:
+    RandomBatch(unsigned batchSeed, Totals& runTotals) : seed(batchSeed), random(batchSeed), totals(runTotals) {}
+
+    void Run()
+    {
+        root = MakeScratchFolder(L"random batch");
+        ClearTrash();
+        BuildTree();
+        BuildBatch();
+        PlanModel();
+        AddOutsideFilesAtNewPaths();
+        ChooseFault();
+        Execute();
+        ReleaseHandles();
+        Check();
+        ++totals.batches;
+        ++totals.byFault[FaultName(fault)];
+        totals.faults += fault == Fault::None ? 0 : 1;
+    }
+
+private:
+    template <typename T>
+    const T& Pick(const std::vector<T>& values)
+    {
+        return values[std::uniform_int_distribution<std::size_t>(0, values.size() - 1)(random)];
+    }
+
+    bool Chance(double probability) { return std::bernoulli_distribution(probability)(random); }
+
+    std::string NewToken() { return "T" + std::to_string(seed) + "-" + std::to_string(items.size()); }
+
+    void AddFile(const std::wstring& path)
+    {
+        Item item{path, NewToken(), false};
+        WriteFileBytes(path, item.token);
+        items.push_back(item);
+    }
+
+    void AddFolder(const std::wstring& path)
+    {
+        Item item{path, NewToken(), true};
+        CreateFolder(path);
+        WriteFileBytes(path + L"\\inside.dat", item.token);
+        items.push_back(item);
+    }
+
+    void FillFolder(const std::wstring& folder, int files)
+    {
+        static const std::vector<std::wstring> bases = {
+            L"a", L"B", L"Caf\u00e9", L"na\u00efve", L"x.y", L"\u00fcn\u00efc\u00f6d\u00e9", L"\U0001F600 smile",
+            L"A", L"BB", L"C", L"report", L"data.tar", L"\u0130stanbul", L"AA"};
+        static const std::vector<std::wstring> extensions = {L".txt", L".TXT", L".Jpg", L"", L".tar.GZ", L".\u00c4",
+                                                             L".jpg"};
+        std::set<std::wstring> used;
+        for (int i = 0; i < files; ++i) {
+            const std::wstring name = Pick(bases) + Pick(extensions);
+            if (used.insert(Canon(name)).second && name != L"inside.dat") {
+                AddFile(folder + L"\\" + name);
+            }
+        }
+    }
+
+    void BuildTree()
+    {
+        static const std::vector<std::wstring> folderNames = {L"F\u00fcr", L"data", L"Ordner.\u00e4", L"x.y",
+                                                              L"\u211d\u2211 set"};
+        const int folderCount = std::uniform_int_distribution<int>(1, 3)(random);
+        std::set<std::wstring> used;
+        for (int f = 0; f < folderCount; ++f) {
+            const std::wstring name = Pick(folderNames);
+            if (!used.insert(name).second) {
+                continue;
+            }
+            const std::wstring folder = root + L"\\" + name;
+            AddFolder(folder);
+            FillFolder(folder, std::uniform_int_distribution<int>(1, 7)(random));
+            if (Chance(0.4)) {
+                const std::wstring sub = folder + L"\\Photos.2009";
+                AddFolder(sub);
+                FillFolder(sub, std::uniform_int_distribution<int>(0, 2)(random));
+            }
+        }
+    }
+
+    void BuildBatch()
+    {
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            // Top folders join less often: they take everything below them along.
+            const bool topFolder = items[i].folder && FolderOf(items[i].path) == root;
+            if (Chance(topFolder ? 0.15 : 0.7)) {
+                batch.push_back(items[i].path);
+            }
+        }
+        std::shuffle(batch.begin(), batch.end(), random);
+        const int extras = std::uniform_int_distribution<int>(0, 3)(random);
+        for (int e = 0; e < extras && !batch.empty(); ++e) {
+            const std::size_t at = std::uniform_int_distribution<std::size_t>(0, batch.size())(random);
+            const std::wstring& some = Pick(batch);
+            std::wstring extra;
+            switch (std::uniform_int_distribution<int>(0, 3)(random)) {
+            case 0: extra = FolderOf(some) + L"\\missing " + std::to_wstring(e) + L".txt"; break;
+            case 1: extra = some; break;
+            case 2: {
+                extra = some;
+                CharUpperBuffW(extra.data(), static_cast<DWORD>(extra.size()));
+                break;
+            }
+            default: extra = some + L"."; break;
+            }
+            batch.insert(batch.begin() + static_cast<std::ptrdiff_t>(at), extra);
+        }
+    }
+
+    std::optional<std::size_t> ItemAt(const std::wstring& path) const
+    {
+        const std::wstring canon = Canon(path);
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (Canon(items[i].path) == canon) {
+                return i;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // Which entries move, at which position, and where they would end on success.
+    void PlanModel()
+    {
+        std::vector<std::wstring> movedCanon;
+        std::size_t position = 0;
+        for (const std::wstring& path : batch) {
+            Entry entry{path, ItemAt(path), std::nullopt, L""};
+            const std::wstring canon = Canon(path);
+            bool present = entry.itemIndex.has_value();
+            for (const std::wstring& moved : movedCanon) {
+                if (canon == moved || IsInside(canon, moved)) {
+                    present = false;
+                }
+            }
+            if (present) {
+                entry.position = position;
+                entry.newPath = ModelNewPath(path, position++);
+                movedCanon.push_back(canon);
+            }
+            entries.push_back(entry);
+        }
+    }
+
+    void AddOutsideFilesAtNewPaths()
+    {
+        for (const Entry& entry : entries) {
+            if (entry.position && Chance(0.25) && !PathExists(entry.newPath) && IsFolder(FolderOf(entry.newPath))) {
+                AddFile(entry.newPath);
+            }
+        }
+    }
+
+    std::vector<const Entry*> MovedEntries() const
+    {
+        std::vector<const Entry*> moved;
+        for (const Entry& entry : entries) {
+            if (entry.position) {
+                moved.push_back(&entry);
+            }
+        }
+        return moved;
+    }
+
+    void ChooseFault()
+    {
+        const std::vector<Fault> faults = {Fault::None,          Fault::None,
+                                           Fault::SourceOpenBeforeProbe, Fault::SourceOpenAfterProbe,
+                                           Fault::DestinationTaken,      Fault::TemporaryNameHeldOpen,
+                                           Fault::ComputeFails,          Fault::ComputeDeclines,
+                                           Fault::ComputeNamesTooFew};
+        fault = Pick(faults);
+        answer = Chance(0.5) ? IDYES : IDNO;
+        // Some batches run in a real QuillmossRename.exe, so the bytes it writes can be checked.
+        throughProgram = (fault == Fault::None || fault == Fault::SourceOpenBeforeProbe) && Chance(0.5);
+    }
+
+    void HoldOpen(const std::wstring& path)
+    {
+        handles.push_back(std::make_unique<UniqueHandle>(CreateFileW(
+            path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)));
+    }
+
+    void ReleaseHandles() { handles.clear(); }
+
+    void ArmTrigger(TriggerBuffer& buffer)
+    {
+        const std::vector<const Entry*> moved = MovedEntries();
+        if (fault == Fault::SourceOpenAfterProbe && moved.size() >= 2) {
+            // After the first file moved aside, the next one is opened: its move fails.
+            const std::wstring next = moved[1]->path;
+            buffer.onLine = [this, next, fired = false](const std::wstring& line) mutable {
+                if (!fired && line == L"RenameFileOrFolder Success!\n") {
+                    fired = true;
+                    HoldOpen(next);
+                }
+            };
+        }
+        if ((fault == Fault::DestinationTaken || fault == Fault::TemporaryNameHeldOpen) && !moved.empty()) {
+            const Entry* victim = Pick(moved);
+            buffer.onLine = [this, victim, fired = false](const std::wstring& line) mutable {
+                if (fired || line.rfind(L"FileMachine: FindFirstFile failed for ", 0) != 0) {
+                    return;
+                }
+                fired = true;
+                if (fault == Fault::DestinationTaken) {
+                    CreateDirectoryW(victim->newPath.c_str(), nullptr);
+                } else {
+                    for (const std::wstring& name : TemporaryFilesIn(FolderOf(victim->path))) {
+                        HoldOpen(FolderOf(victim->path) + L"\\" + name);
+                        break;
+                    }
+                }
+            };
+        }
+    }
+
+    void Execute()
+    {
+        if (fault == Fault::SourceOpenBeforeProbe) {
+            const std::vector<const Entry*> moved = MovedEntries();
+            if (!moved.empty() && !items[*Pick(moved)->itemIndex].folder) {
+                HoldOpen(Pick(moved)->path);
+            }
+        }
+        MessageBoxAnswerer answerer(answer);
+        if (throughProgram) {
+            const std::wstring list = MakeTemporaryFilePath(L"list");
+            std::wstring text;
+            for (const std::wstring& path : batch) {
+                text += path + L"\n";
+            }
+            WriteFileBytes(list, ToUtf8(text));
+            const std::wstring program = ProgramFolder() + L"\\QuillmossRename.exe";
+            const ProcessRun run = RunProcess(program, Quoted(program) + L" --list " + Quoted(list));
+            DeleteFileW(list.c_str());
+            CheckBytes(run.standardOutput);
+            output = FromUtf8(run.standardOutput);
+            ParseSummary(run.standardError);
+            EXPECT_EQ(run.exitCode, static_cast<DWORD>(result.statusCode));
+        } else {
+            TriggerBuffer buffer;
+            ArmTrigger(buffer);
+            std::wstreambuf* previous = DiagnosticStream().rdbuf(&buffer);
+            if (fault == Fault::ComputeFails || fault == Fault::ComputeDeclines || fault == Fault::ComputeNamesTooFew) {
+                FailingRenamer renamer(batch, fault);
+                renamer.Rename(result);
+            } else {
+                OperationRunner runner;
+                PathList paths = batch;
+                runner.Alphabetize(result, paths);
+            }
+            DiagnosticStream().rdbuf(previous);
+            output.clear();
+            for (const wchar_t unit : buffer.text) {
+                output.push_back(unit);
+            }
+            output = FromUtf8(std::string(output.begin(), output.end()));
+        }
+        boxesAnswered = answerer.Stop().size();
+    }
+
+    static void CheckBytes(const std::string& bytes)
+    {
+        if (!bytes.empty()) {
+            EXPECT_GT(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()),
+                                          nullptr, 0),
+                      0)
+                << "the diagnostic output is not valid UTF-8";
+        }
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] == '\n') {
+                EXPECT_TRUE(i > 0 && bytes[i - 1] == '\r') << "a line feed without a carriage return";
+            } else if (bytes[i] == '\r') {
+                EXPECT_TRUE(i + 1 < bytes.size() && bytes[i + 1] == '\n') << "a lone carriage return";
+            }
+        }
+        EXPECT_TRUE(bytes.empty() || bytes.back() == '\n') << "the last line is not ended";
+    }
+
+    void ParseSummary(const std::string& summary)
+    {
+        int status = -1;
+        int operation = -1;
+        int succeeded = -1;
+        int failed = -1;
+        char name[64] = {};
+        ASSERT_EQ(std::sscanf(summary.c_str(), "status=%d %63s operation=%d succeeded=%d failed=%d", &status, name,
+                              &operation, &succeeded, &failed),
+                  5)
+            << summary;
+        result.statusCode = status;
+        result.operationCode = operation;
+        result.succeededCount = succeeded;
+        result.failedCount = failed;
+    }
+
+    // Where each content is now: in the tree below the root, or in the recycle bin.
+    void Survey(const std::wstring& folder, bool inTrash, std::map<std::string, std::vector<std::wstring>>& found,
+                std::vector<std::wstring>& trashFound) const
+    {
+        for (const std::wstring& name : ListFolder(folder)) {
+            const std::wstring path = folder + L"\\" + name;
+            if (IsFolder(path)) {
+                Survey(path, inTrash, found, trashFound);
+                continue;
+            }
+            const std::string content = ReadFileBytes(path);
+            if (content.rfind("T" + std::to_string(seed) + "-", 0) != 0) {
+                continue;
+            }
+            const std::wstring where = name == L"inside.dat" ? folder : path;
+            found[content].push_back(where);
+            if (inTrash) {
+                trashFound.push_back(where);
+            }
+        }
+    }
+
+    // Paths are compared as the file system does, without case.
+    bool NamedByALine(const std::wstring& path) const
+    {
+        return Canon(output).find(Canon(path)) != std::wstring::npos;
+    }
+
+    // The places a path may be in after the run: its moved ancestors may have ended under their
+    // old or new names.
+    std::set<std::wstring> Resolve(const std::wstring& folder, const std::wstring& leaf) const
+    {
+        std::set<std::wstring> places{Canon(folder + L"\\" + leaf)};
+        for (const Entry& entry : entries) {
+            if (entry.position && IsInside(Canon(folder + L"\\" + leaf), Canon(entry.path))) {
+                const std::wstring rest = (folder + L"\\" + leaf).substr(entry.path.size());
+                for (const std::wstring& base : Resolve(FolderOf(entry.newPath), LeafOf(entry.newPath))) {
+                    places.insert(base + Canon(rest));
+                }
+            }
+        }
+        return places;
+    }
+
+    void Check()
+    {
+        std::map<std::string, std::vector<std::wstring>> found;
+        std::vector<std::wstring> trashFound;
+        Survey(root, false, found, trashFound);
+        Survey(TrashFilesFolder(), true, found, trashFound);
+        const bool agreed = boxesAnswered > 0 && answer == IDYES;
+
+        std::map<std::size_t, const Entry*> movedByItem;
+        for (const Entry& entry : entries) {
+            if (entry.position) {
+                movedByItem[*entry.itemIndex] = &entry;
+            }
+        }
+
+        int atNewName = 0;
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            const Item& item = items[i];
+            const std::vector<std::wstring>& places = found[item.token];
+            if (places.size() != 1) {
+                ++totals.lost;
+                ADD_FAILURE() << "content " << item.token << " of " << ToUtf8(item.path) << " found "
+                              << places.size() << " times (fault: " << FaultName(fault) << ", seed " << seed << ")";
+                continue;
+            }
+            const std::wstring& place = places[0];
+            const std::wstring canonPlace = Canon(place);
+            const bool inTrash = std::find(trashFound.begin(), trashFound.end(), place) != trashFound.end();
+            if (inTrash) {
+                EXPECT_TRUE(agreed) << ToUtf8(item.path) << " went to the recycle bin without a Yes";
+                continue;
+            }
+            std::set<std::wstring> allowed = Resolve(FolderOf(item.path), LeafOf(item.path));
+            const auto moved = movedByItem.find(i);
+            if (moved != movedByItem.end()) {
+                const std::set<std::wstring> renamed =
+                    Resolve(FolderOf(moved->second->newPath), LeafOf(moved->second->newPath));
+                // A file already named as its new name (A.txt first in the batch) is at both.
+                const bool renamingOutcome = result.statusCode == 0 || result.statusCode == 3;
+                if (renamed.count(canonPlace) != 0 && (renamingOutcome || allowed.count(canonPlace) == 0)) {
+                    ++atNewName;
+                    continue;
+                }
+                const std::wstring leaf = LeafOf(place);
+                if (CompareStringOrdinal(leaf.c_str(), 3, L"qms", 3, TRUE) == CSTR_EQUAL) {
+                    EXPECT_TRUE(NamedByALine(place)) << "left under " << ToUtf8(place) << " with no line naming it"
+                                                     << " (fault: " << FaultName(fault) << ", seed " << seed << ")";
+                    continue;
+                }
+            }
+            EXPECT_EQ(allowed.count(canonPlace), 1u)
+                << ToUtf8(item.path) << " ended at " << ToUtf8(place) << " (fault: " << FaultName(fault)
+                << ", seed " << seed << ")";
+        }
+        totals.filesMoved += atNewName;
+
+        // The result agrees with the disk.
+        const int sources = static_cast<int>(batch.size());
+        switch (result.statusCode) {
+        case 0:
+            EXPECT_EQ(result.succeededCount, sources);
+            EXPECT_EQ(result.failedCount, 0);
+            EXPECT_EQ(atNewName, static_cast<int>(MovedEntries().size()));
+            break;
+        case 3:
+            EXPECT_EQ(result.succeededCount + result.failedCount, sources);
+            EXPECT_EQ(result.succeededCount, atNewName) << "seed " << seed;
+            break;
+        case 1:
+        case 4:
+        case 6:
+            EXPECT_EQ(atNewName, 0) << "status " << result.statusCode << ", seed " << seed;
+            EXPECT_EQ(result.succeededCount, 0);
+            break;
+        default: ADD_FAILURE() << "status " << result.statusCode;
+        }
+        EXPECT_EQ(result.operationCode, 12);
+
+        // No temporary name anywhere without a line naming it.
+        std::function<void(const std::wstring&)> scan = [&](const std::wstring& folder) {
+            for (const std::wstring& name : TemporaryFilesIn(folder)) {
+                EXPECT_TRUE(NamedByALine(folder + L"\\" + name)) << "unnamed " << ToUtf8(folder + L"\\" + name);
+            }
+            for (const std::wstring& name : ListFolder(folder)) {
+                if (IsFolder(folder + L"\\" + name)) {
+                    scan(folder + L"\\" + name);
+                }
+            }
+        };
+        scan(root);
+    }
+
+    unsigned seed;
+    std::mt19937 random;
+    Totals& totals;
+    std::wstring root;
+    std::vector<Item> items;
+    PathList batch;
+    std::vector<Entry> entries;
+    Fault fault = Fault::None;
+    int answer = IDNO;
+    bool throughProgram = false;
+    std::size_t boxesAnswered = 0;
+    std::vector<std::unique_ptr<UniqueHandle>> handles;
+    OperationResult result;
+    std::wstring output;
+};
+
+TEST(RandomBatches, NoSequenceOfEventsLosesAFile)
+{
+    Totals totals;
+    const auto start = std::chrono::steady_clock::now();
+    const char* soak = std::getenv("QM_SOAK_SECONDS");
+    const int soakSeconds = soak != nullptr ? std::atoi(soak) : 0;
+    unsigned seed = 1;
+    for (;; ++seed) {
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        const bool fixedDone = seed > 120 || elapsed > std::chrono::seconds(150);
+        if (fixedDone && elapsed > std::chrono::seconds(soakSeconds)) {
+            break;
+        }
+        RandomBatch(seed, totals).Run();
+        if (::testing::Test::HasFailure()) {
+            break;
+        }
+    }
+    std::cout << "random batches: " << totals.batches << " batches, " << totals.filesMoved
+              << " files renamed, " << totals.faults << " faults injected, " << totals.lost << " files lost\n";
+    for (const auto& [name, count] : totals.byFault) {
+        std::cout << "  " << name << ": " << count << "\n";
+    }
+    EXPECT_EQ(totals.lost, 0);
+}
+
+} // namespace
