@@ -1,0 +1,114 @@
+// Paths at and past the system's limit: every operation works or fails with its own line and
+// result, files end under their old or new names, and nothing is written past a buffer.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/UniqueHandle.h"
+#include "rename/OperationRunner.h"
+#include "tests/rename/RenameFixture.h"
+
+namespace {
+
+class PathLimitsTest : public RenameFixture {
+protected:
+    // A folder of exactly 246 units, the longest that can hold temporary names.
+    std::wstring DeepFolder()
+    {
+        const std::wstring deep = Make(std::wstring(246 - folder.size() - 1, L'd') + L"\\");
+        EXPECT_EQ(deep.size(), 246u);
+        return deep;
+    }
+
+    // Creates a file of exactly `length` units in `deep`, through the long-path form where needed.
+    static std::wstring MakeFileOfLength(const std::wstring& deep, std::size_t length)
+    {
+        const std::wstring path = deep + L"\\" + std::wstring(length - deep.size() - 5, L'f') + L".TXT";
+        const UniqueHandle file(CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        EXPECT_TRUE(file.IsValid());
+        DWORD written = 0;
+        WriteFile(file.Get(), "long", 4, &written, nullptr);
+        return path;
+    }
+
+    static bool ExistsLong(const std::wstring& path)
+    {
+        return GetFileAttributesW((L"\\\\?\\" + path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    OperationResult Alphabetize(PathList paths)
+    {
+        OperationResult result;
+        OperationRunner runner;
+        runner.Alphabetize(result, paths);
+        return result;
+    }
+};
+
+struct LengthCase {
+    std::size_t length;
+    std::int32_t status;
+    bool renamed;
+    // Past the limit the system may also not find the file at all, which counts it missing.
+    std::int32_t otherStatus = -1;
+};
+
+class SourceLengthTest : public PathLimitsTest, public ::testing::WithParamInterface<LengthCase> {};
+
+TEST_P(SourceLengthTest, ASourceWorksOrFailsWithItsOwnOutcome)
+{
+    const std::wstring deep = DeepFolder();
+    const std::wstring source = MakeFileOfLength(deep, GetParam().length);
+    ASSERT_EQ(source.size(), GetParam().length);
+    const OperationResult result = Alphabetize({source});
+
+    EXPECT_TRUE(result.statusCode == GetParam().status || result.statusCode == GetParam().otherStatus)
+        << result.statusCode;
+    EXPECT_EQ(ExistsLong(deep + L"\\A.txt"), GetParam().renamed);
+    EXPECT_EQ(ExistsLong(source), !GetParam().renamed);
+    const std::wstring text = diagnostics.Text();
+    if (result.statusCode == UnexpectedError) {
+        EXPECT_NE(text.find(L"RenameFileOrFolder Failed!\nFilesRenamer::Rename: RenameFileOperation failed!\n"),
+                  std::wstring::npos);
+    }
+    if (result.statusCode == SomeFilesFailed) {
+        EXPECT_NE(text.find(L"1. File doesn't exist: "), std::wstring::npos);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, SourceLengthTest,
+                         ::testing::Values(LengthCase{257, Succeeded, true}, LengthCase{258, Succeeded, true},
+                                           // Too long for the shell's buffers: the move aside is refused.
+                                           LengthCase{259, UnexpectedError, false},
+                                           LengthCase{260, UnexpectedError, false, SomeFilesFailed},
+                                           LengthCase{400, UnexpectedError, false, SomeFilesFailed}));
+
+TEST_F(PathLimitsTest, NewNamesThatGrowPastTheLimitFailOneByOne)
+{
+    // In a 246-unit folder "\" + name + ".txt" fits up to 7 letters: positions 0 to 181.
+    const std::wstring deep = DeepFolder();
+    PathList paths;
+    for (int k = 0; k < 300; ++k) {
+        paths.push_back(deep + L"\\f" + std::to_wstring(1000 + k) + L".txt");
+        WriteFileBytes(paths.back(), std::to_string(k));
+    }
+    const OperationResult result = Alphabetize(paths);
+
+    ExpectResult(result, SomeFilesFailed, L"118 files failed to rename.", 182, 118);
+    for (int k = 0; k < 300; ++k) {
+        const std::wstring renamed =
+            deep + L"\\" + std::wstring(static_cast<std::size_t>(k / 26 + 1), static_cast<wchar_t>(L'A' + k % 26)) +
+            L".txt";
+        if (k < 182) {
+            EXPECT_EQ(ReadFileBytes(renamed), std::to_string(k)) << k;
+        } else {
+            EXPECT_EQ(ReadFileBytes(paths[static_cast<std::size_t>(k)]), std::to_string(k)) << k;
+        }
+    }
+    EXPECT_EQ(ListFolder(deep).size(), 300u);
+    ExpectNoUnnamedTemporaryFiles(deep);
+}
+
+} // namespace
