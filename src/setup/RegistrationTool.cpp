@@ -27,7 +27,7 @@ bool GetSystemRegistrationTool(std::wstring& path)
 
 } // namespace
 
-bool StartRegistrationTool(std::wstring_view command)
+bool StartRegistrationTool(std::wstring_view command, DWORD waitMilliseconds)
 {
     if (command.size() >= commandBufferUnits) {
         return false;
@@ -49,8 +49,10 @@ bool StartRegistrationTool(std::wstring_view command)
     if (!started) {
         return false;
     }
-    // The tool runs on alone; its handles are only released.
     const UniqueHandle process(processInfo.hProcess);
     const UniqueHandle thread(processInfo.hThread);
+    if (waitMilliseconds != 0) {
+        WaitForSingleObject(process.Get(), waitMilliseconds);
+    }
     return true;
 }

@@ -10,6 +10,11 @@ namespace {
 
 constexpr std::wstring_view libraryNameAndQuote = L"Quillmoss.dll\"";
 
+// The installer removes the library as soon as this program has ended after "/Uninstall" or
+// "Rollback": unregistering must be over by then, or regsvr32 finds no library to unregister.
+// Bounded, so that a tool that never ends cannot hold the installer forever.
+constexpr DWORD unregisterWaitMilliseconds = 60000;
+
 } // namespace
 
 bool IsInstallVerb(std::wstring_view verb)
@@ -45,7 +50,8 @@ int RunSetup(std::wstring_view commandLine)
     }
     const std::wstring command = BuildRegistrationCommand(tokens);
     if (!command.empty()) {
-        StartRegistrationTool(command);
+        // Registering is left to run on: nothing removes the library after "/Install".
+        StartRegistrationTool(command, IsInstallVerb(tokens.verb) ? 0 : unregisterWaitMilliseconds);
     }
     // Sent after every verb, recognised or not, without waiting for regsvr32.
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);

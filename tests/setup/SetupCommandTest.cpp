@@ -61,8 +61,8 @@ TEST(BuildRegistrationCommand, LengthFollowsTheFolderToken)
 
 TEST(StartRegistrationTool, NeverStartsACommandThatDoesNotFitItsBuffer)
 {
-    EXPECT_FALSE(StartRegistrationTool(std::wstring(commandBufferUnits, L'x')));
-    EXPECT_FALSE(StartRegistrationTool(L"regsvr32 /s \"" + std::wstring(5000, L'x') + L"\""));
+    EXPECT_FALSE(StartRegistrationTool(std::wstring(commandBufferUnits, L'x'), 0));
+    EXPECT_FALSE(StartRegistrationTool(L"regsvr32 /s \"" + std::wstring(5000, L'x') + L"\"", 0));
 }
 
 TEST(GetProductDataFolder, CreatesTheFolderUnderCommonApplicationData)
