@@ -40,8 +40,7 @@ protected:
 
     bool ExecuteShellOperation(UINT function);
 
-private:
-    // False when a path was too long for its buffer: such an operation is never handed to the
-    // shell, and nothing is ever written past a buffer.
+    // False when a path was too long for its buffer (or a rename has no destination): such an
+    // operation is never handed to the shell, and nothing is ever written past a buffer.
     bool pathsFit;
 };

@@ -4,6 +4,7 @@
 
 #include "files/DeleteFileOperation.h"
 #include "files/FileMachine.h"
+#include "files/FileOperation.h"
 
 FilesRenamerAlphabetize::FilesRenamerAlphabetize(HWND owner, const PathList& paths)
     : FilesRenamer(owner, paths), firstLetter(L'A'), lastLetter(L'Z'), currentLetter(L'A'), repeatCount(1)
@@ -25,13 +26,19 @@ std::int32_t FilesRenamerAlphabetize::ComputeNewNames()
             record.GetFolder(folder);
         }
 
-        const std::wstring newName(repeatCount, currentLetter);
+        // Names grow by a letter every 26 files. A new path longer than the shell accepts is
+        // never built: no file can be renamed to it, and a large batch would otherwise hold
+        // gigabytes of letters. Its empty new name makes the final rename fail, and the file
+        // goes back under its old name like any other file whose rename failed.
+        const std::size_t newPathLength =
+            folder.size() + 1 + repeatCount + (extension.empty() ? 0 : 1 + extension.size());
         std::wstring newPath;
-        BuildNewPath(folder, newName, extension, newPath);
-
-        // Every file of the batch has left its old name, so whatever stands here is outside it.
-        if (PathFileExistsW(newPath.c_str())) {
-            takenPaths.push_back(newPath);
+        if (newPathLength <= longestShellPath) {
+            BuildNewPath(folder, std::wstring(repeatCount, currentLetter), extension, newPath);
+            // Every file of the batch has left its old name, so whatever stands here is outside it.
+            if (PathFileExistsW(newPath.c_str())) {
+                takenPaths.push_back(newPath);
+            }
         }
         newNames.push_back(std::move(newPath));
         AdvanceLetter();

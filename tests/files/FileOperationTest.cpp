@@ -126,6 +126,15 @@ TEST_F(ShellOperationTest, RenameOfAMissingSourceFails)
     EXPECT_FALSE(PathExists(folder + L"\\new.txt"));
 }
 
+TEST_F(ShellOperationTest, RenameToNothingIsRefused)
+{
+    WriteFileBytes(folder + L"\\stays.txt", "stays");
+    RenameFileOperation rename(nullptr, (folder + L"\\stays.txt").c_str(), L"", false, true);
+    EXPECT_FALSE(rename.Execute());
+    EXPECT_EQ(diagnostics.Text(), L"RenameFileOrFolder Failed!\n");
+    EXPECT_EQ(ListFolder(folder), std::vector<std::wstring>{L"stays.txt"});
+}
+
 TEST_F(ShellOperationTest, DeleteOfAMissingPathFails)
 {
     DeleteFileOperation remove(nullptr, (folder + L"\\missing.txt").c_str(), false, true, true);
