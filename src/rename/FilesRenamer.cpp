@@ -40,6 +40,38 @@ bool IsInsideFolder(const std::wstring& path, const std::wstring& folder)
                                 static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
 }
 
+// The one spelling of a path the file system resolves it to: "." and ".." resolved, trailing dots
+// and blanks of a name dropped, "/" turned into "\\". Another spelling of a folder of the batch
+// ("C:\\A." for "C:\\A") must still be recognised as holding the files moved aside in it.
+std::wstring FullPath(const std::wstring& path)
+{
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return path;
+    }
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    if (length == 0 || length >= size) {
+        return path;
+    }
+    full.resize(length);
+    return full;
+}
+
+std::wstring FolderOf(const std::wstring& path)
+{
+    const std::size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+// `path`, which lies in `from` or below it, moved along with `from` to `to`. Only the folders are
+// respelled: the name is kept as given, since the new name is made from its text.
+std::wstring RebasedKeepingName(const std::wstring& path, const std::wstring& from, const std::wstring& to)
+{
+    const std::size_t slash = path.rfind(L'\\');
+    return to + FullPath(path.substr(0, slash)).substr(from.size()) + path.substr(slash);
+}
+
 // `path` with its leading `from` (a folder holding it) replaced by `to`.
 std::wstring Rebased(const std::wstring& path, const std::wstring& from, const std::wstring& to)
 {
@@ -153,8 +185,9 @@ std::int32_t FilesRenamer::RenameToTemporaryNames()
             return -1;
         }
 
-        FollowMovedFolder(source, temporaryName.data());
-        movedByFolder[CaseFolded(folder)].push_back(temporaryNames.size());
+        const std::wstring fullSource = FullPath(source);
+        FollowMovedFolder(fullSource, temporaryName.data());
+        movedByFolder[CaseFolded(FolderOf(fullSource))].push_back(temporaryNames.size());
         temporaryNames.emplace_back(temporaryName.data());
         oldNames.push_back(source);
     }
@@ -171,8 +204,8 @@ void FilesRenamer::FollowMovedFolder(const std::wstring& from, const std::wstrin
     for (auto it = first; it != last; ++it) {
         if (it->first == key || IsInsideFolder(it->first, key)) {
             for (const std::size_t i : it->second) {
-                temporaryNames[i] = Rebased(temporaryNames[i], from, to);
-                oldNames[i] = Rebased(oldNames[i], from, to);
+                temporaryNames[i] = RebasedKeepingName(temporaryNames[i], from, to);
+                oldNames[i] = RebasedKeepingName(oldNames[i], from, to);
             }
             followed.emplace_back(CaseFolded(Rebased(it->first, key, to)), std::move(it->second));
         }
@@ -188,12 +221,18 @@ void FilesRenamer::FollowMovedFolder(const std::wstring& from, const std::wstrin
 
 void FilesRenamer::FollowMovedFolderInStranded(const std::wstring& from, const std::wstring& to)
 {
+    if (strandedFiles.empty()) {
+        return;
+    }
+    const std::wstring fullFrom = FullPath(from);
     for (auto& [where, oldName] : strandedFiles) {
-        if (IsInsideFolder(where, from)) {
-            where = Rebased(where, from, to);
+        const std::wstring fullWhere = FullPath(where);
+        if (IsInsideFolder(fullWhere, fullFrom)) {
+            where = Rebased(fullWhere, fullFrom, to);
         }
-        if (IsInsideFolder(oldName, from)) {
-            oldName = Rebased(oldName, from, to);
+        const std::wstring fullOldName = FullPath(oldName);
+        if (IsInsideFolder(fullOldName, fullFrom)) {
+            oldName = Rebased(fullOldName, fullFrom, to);
         }
     }
 }

@@ -47,6 +47,7 @@ private:
     void MoveBack(std::size_t i);
     // A folder of the batch that moved may hold files moved aside before it: their recorded
     // paths follow it, so that they are renamed, put back and reported where they really are.
+    // `from` is the folder's full path.
     void FollowMovedFolder(const std::wstring& from, const std::wstring& to);
     void FollowMovedFolderInStranded(const std::wstring& from, const std::wstring& to);
     // Names every file that could go neither forward nor back, with its old name, in a line.

@@ -94,6 +94,16 @@ TEST_F(AlphabetizeTest, AFileAndTheFolderThatHoldsItAreBothRenamed)
     EXPECT_EQ(ReadFileBytes(At(L"B\\A.txt")), "X\\a.txt");
 }
 
+TEST_F(AlphabetizeTest, AFolderSpelledWithATrailingDotStillTakesItsFilesAlong)
+{
+    Make(L"X\\");
+    const PathList paths{Make(L"X\\a.txt"), At(L"X.")};
+    const OperationResult result = Alphabetize(paths);
+    ExpectResult(result, Succeeded, L"", 2, 0);
+    EXPECT_EQ(ListFolder(folder), std::vector<std::wstring>{L"B"});
+    EXPECT_EQ(ListFolder(At(L"B")), std::vector<std::wstring>{L"A.txt"});
+}
+
 TEST_F(AlphabetizeTest, AFileAndItsFolderGoBackTogether)
 {
     Make(L"B", "outside B");
