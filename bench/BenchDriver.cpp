@@ -2,7 +2,8 @@
 // fresh trees of files, and the setup program against an empty GUI program. The two sides of
 // every comparison alternate within one run, so machine noise cancels in their ratio; every
 // figure is the median of the runs after a warm-up.
-// Usage: BenchDriver --sizes 1000,10000 --runs 5 --machine TEXT --results FILE
+// Usage: BenchDriver [--sizes 1000,10000] [--layouts spread,one] [--runs 5] [--warm-ups 1]
+//                    [--setup-runs 15] [--machine TEXT] [--results FILE]
 #include <windows.h>
 #include <psapi.h>
 #include <shellapi.h>
@@ -14,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "platform/UniqueHandle.h"
@@ -100,7 +102,8 @@ struct Run {
 
 // Starts `commandLine` with standard output to a file, waits for it and for everything it
 // started, and samples its memory while it runs (the system keeps no counters after the end).
-Run Measure(const std::wstring& application, const std::wstring& commandLine, bool sampleMemory)
+// A sampling period of 0 samples nothing.
+Run Measure(const std::wstring& application, const std::wstring& commandLine, DWORD samplePeriodMs)
 {
     Run run;
     SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
@@ -133,7 +136,7 @@ Run Measure(const std::wstring& application, const std::wstring& commandLine, bo
 
     std::atomic<bool> done{false};
     std::thread sampler;
-    if (sampleMemory) {
+    if (samplePeriodMs > 0) {
         sampler = std::thread([&] {
             while (!done) {
                 PROCESS_MEMORY_COUNTERS counters{};
@@ -142,7 +145,7 @@ Run Measure(const std::wstring& application, const std::wstring& commandLine, bo
                     run.peakPrivate = std::max(run.peakPrivate, counters.PeakPagefileUsage);
                     run.peakWorkingSet = std::max(run.peakWorkingSet, counters.PeakWorkingSetSize);
                 }
-                Sleep(2);
+                Sleep(samplePeriodMs);
             }
         });
     }
@@ -175,15 +178,20 @@ double Median(std::vector<double> values)
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-std::vector<int> ParseSizes(const std::wstring& text)
+template <typename Item>
+std::vector<Item> ParseList(const std::wstring& text)
 {
-    std::vector<int> sizes;
+    std::vector<Item> items;
     std::wstringstream stream(text);
     std::wstring item;
     while (std::getline(stream, item, L',')) {
-        sizes.push_back(std::stoi(item));
+        if constexpr (std::is_same_v<Item, int>) {
+            items.push_back(std::stoi(item));
+        } else {
+            items.push_back(item);
+        }
     }
-    return sizes;
+    return items;
 }
 
 struct Row {
@@ -192,6 +200,7 @@ struct Row {
     double renamer = 0;
     double floor = 0;
     double ratio = 0;
+    SIZE_T peakPrivate = 0;
     double bytesPerFile = 0;
     DWORD renamerExit = 0;
 };
@@ -207,10 +216,16 @@ int main()
         options[arguments[i]] = arguments[i + 1];
     }
     LocalFree(arguments);
-    const std::vector<int> sizes = ParseSizes(options.count(L"--sizes") ? options[L"--sizes"] : L"1000,10000");
-    const int runs = std::max(5, options.count(L"--runs") ? std::stoi(options[L"--runs"]) : 5);
-    const std::string machine = Narrow(options[L"--machine"]);
-    const std::wstring results = options[L"--results"];
+    const auto option = [&](const wchar_t* name, const wchar_t* fallback) {
+        return options.count(name) ? options[name] : std::wstring(fallback);
+    };
+    const std::vector<int> sizes = ParseList<int>(option(L"--sizes", L"1000,10000"));
+    const std::vector<std::wstring> layouts = ParseList<std::wstring>(option(L"--layouts", L"spread,one"));
+    const int runs = std::max(1, std::stoi(option(L"--runs", L"5")));
+    const int warmUps = std::max(0, std::stoi(option(L"--warm-ups", L"1")));
+    const int setupRuns = std::max(0, std::stoi(option(L"--setup-runs", L"15")));
+    const std::string machine = Narrow(option(L"--machine", L""));
+    const std::wstring results = option(L"--results", L"");
 
     const std::wstring bin = ProgramFolder();
     const std::wstring renamer = bin + L"\\QuillmossRename.exe";
@@ -220,34 +235,35 @@ int main()
     const std::wstring renamerRoot = benchRoot + L"\\renamer";
     const std::wstring floorRoot = benchRoot + L"\\floor";
 
-    // The renamer's memory with a batch of one file: the process's own baseline.
-    const Run baseline = Measure(renamer, renamerLine(MakeTree(renamerRoot, 1, "spread")), true);
+    // The renamer's memory with a batch of one file: the process's own baseline. The system
+    // keeps a peak counter while the process lives, so a slow poll loses only a last instant.
+    const Run baseline = Measure(renamer, renamerLine(MakeTree(renamerRoot, 1, "spread")), 1);
+    constexpr DWORD memoryPollMs = 50;
 
     std::vector<Row> rows;
-    for (const std::string layout : {"spread", "one"}) {
+    for (const std::wstring& layoutName : layouts) {
+        const std::string layout = Narrow(layoutName);
         for (const int files : sizes) {
             std::printf("%-6s %7d files: ", layout.c_str(), files);
             std::fflush(stdout);
             std::vector<double> renamerTimes;
             std::vector<double> floorTimes;
             Row row{layout, files};
-            // Run 0 warms up; after it the sides take turns going first.
-            for (int r = 0; r <= runs; ++r) {
+            // The warm-ups come first; after them the sides take turns going first.
+            for (int r = 0; r < warmUps + runs; ++r) {
                 for (int side = 0; side < 2; ++side) {
                     const bool renamerTurn = (side == 0) == (r % 2 == 0);
                     const std::wstring& root = renamerTurn ? renamerRoot : floorRoot;
                     const std::wstring list = MakeTree(root, files, layout);
-                    const Run run = renamerTurn ? Measure(renamer, renamerLine(list), r == 0)
-                                                : Measure(floor, floorLine(list), false);
-                    if (r == 0) {
-                        if (renamerTurn) {
-                            row.bytesPerFile = (static_cast<double>(run.peakPrivate) -
-                                                static_cast<double>(baseline.peakPrivate)) / files;
-                            row.renamerExit = run.exitCode;
-                        }
-                        continue;
+                    const Run run = renamerTurn ? Measure(renamer, renamerLine(list), memoryPollMs)
+                                                : Measure(floor, floorLine(list), 0);
+                    if (renamerTurn) {
+                        row.peakPrivate = std::max(row.peakPrivate, run.peakPrivate);
+                        row.renamerExit = std::max(row.renamerExit, run.exitCode);
                     }
-                    (renamerTurn ? renamerTimes : floorTimes).push_back(run.seconds);
+                    if (r >= warmUps) {
+                        (renamerTurn ? renamerTimes : floorTimes).push_back(run.seconds);
+                    }
                 }
                 std::printf(".");
                 std::fflush(stdout);
@@ -255,6 +271,8 @@ int main()
             row.renamer = Median(renamerTimes);
             row.floor = Median(floorTimes);
             row.ratio = row.renamer / row.floor;
+            row.bytesPerFile = (static_cast<double>(row.peakPrivate) - static_cast<double>(baseline.peakPrivate)) /
+                               files;
             std::printf(" renamer %.3f s, floor %.3f s, ratio %.3f\n", row.renamer, row.floor, row.ratio);
             rows.push_back(row);
         }
@@ -262,35 +280,40 @@ int main()
     RemoveTree(renamerRoot);
     RemoveTree(floorRoot);
 
-    // Setup latency: "/Install" against an empty GUI program, taking turns.
+    // Setup latency: "/Install" against the same platform calls alone and against an empty GUI
+    // program, the three taking turns at going first.
     const std::wstring setup = bin + L"\\QuillmossSetup.exe";
+    const std::wstring setupFloor = bin + L"\\SetupFloor.exe";
     const std::wstring empty = bin + L"\\EmptyProgram.exe";
     const std::wstring installFolder = benchRoot + L"\\Program Files\\Quillmoss\\";
+    CreateDirectoryW(benchRoot.c_str(), nullptr);
     CreateDirectoryW((benchRoot + L"\\Program Files").c_str(), nullptr);
     CreateDirectoryW(installFolder.c_str(), nullptr);
-    std::vector<double> setupTimes;
-    std::vector<double> emptyTimes;
-    const int setupRuns = std::max(15, runs);
-    for (int r = 0; r <= setupRuns; ++r) {
-        for (int side = 0; side < 2; ++side) {
-            const bool setupTurn = (side == 0) == (r % 2 == 0);
-            const Run run = setupTurn ? Measure(setup, L"\"" + setup + L"\" /Install \"" + installFolder + L"\"", false)
-                                      : Measure(empty, L"\"" + empty + L"\"", false);
-            if (r > 0) {
-                (setupTurn ? setupTimes : emptyTimes).push_back(run.seconds);
+    const std::wstring setupLines[3] = {L"\"" + setup + L"\" /Install \"" + installFolder + L"\"",
+                                        L"\"" + setupFloor + L"\" \"" + installFolder + L"\"",
+                                        L"\"" + empty + L"\""};
+    const std::wstring* setupPrograms[3] = {&setup, &setupFloor, &empty};
+    std::vector<double> setupTimes[3];
+    for (int r = 0; setupRuns > 0 && r < warmUps + setupRuns; ++r) {
+        for (int turn = 0; turn < 3; ++turn) {
+            const int side = (r + turn) % 3;
+            const Run run = Measure(*setupPrograms[side], setupLines[side], 0);
+            if (r >= warmUps) {
+                setupTimes[side].push_back(run.seconds);
             }
         }
     }
-    const double setupMedian = Median(setupTimes);
-    const double emptyMedian = Median(emptyTimes);
 
     std::ostringstream report;
     report << "# Benchmark results\n\n" << machine << "\n\n";
-    report << "Medians of " << runs << " runs after a warm-up; the two sides of each row took turns.\n\n";
-    report << "| layout | files | renamer s | floor s | renamer files/s | floor files/s | renamer/floor | "
-              "scaling (time / time of the size before) | peak private bytes per file | renamer exit |\n";
-    report << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
     char line[512];
+    if (!rows.empty()) {
+        report << "Medians of " << runs << " runs after " << warmUps
+               << " warm-up(s); the two sides of each row took turns.\n\n";
+        report << "| layout | files | renamer s | floor s | renamer files/s | floor files/s | renamer/floor | "
+                  "scaling (time / time of the size before) | peak private bytes per file | renamer exit |\n";
+        report << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+    }
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Row& row = rows[i];
         std::string scaling = "";
@@ -305,13 +328,24 @@ int main()
                       static_cast<unsigned long>(row.renamerExit));
         report << line;
     }
-    std::snprintf(line, sizeof(line),
-                  "\nSetup latency (`QuillmossSetup.exe /Install \"<folder>\"` against an empty GUI program, "
-                  "medians of %d runs): %.4f s against %.4f s, ratio %.3f.\n",
-                  setupRuns, setupMedian, emptyMedian, setupMedian / emptyMedian);
-    report << line;
-    report << "\nBaseline: the renamer's peak private bytes with a batch of one file: "
-           << baseline.peakPrivate << ".\n";
+    if (setupRuns > 0) {
+        const double setupMedian = Median(setupTimes[0]);
+        const double floorMedian = Median(setupTimes[1]);
+        const double emptyMedian = Median(setupTimes[2]);
+        std::snprintf(line, sizeof(line),
+                      "\nSetup latency, medians of %d runs after %d warm-up(s), the three taking turns:\n\n"
+                      "| program | s | setup / program |\n|---|---:|---:|\n"
+                      "| `QuillmossSetup.exe /Install \"<folder>\"` | %.4f | 1.000 |\n"
+                      "| SetupFloor (the same platform calls alone) | %.4f | %.3f |\n"
+                      "| empty GUI program | %.4f | %.3f |\n",
+                      setupRuns, warmUps, setupMedian, floorMedian, setupMedian / floorMedian, emptyMedian,
+                      setupMedian / emptyMedian);
+        report << line;
+    }
+    if (!rows.empty()) {
+        report << "\nBaseline: the renamer's peak private bytes with a batch of one file: " << baseline.peakPrivate
+               << ".\n";
+    }
 
     const std::string text = report.str();
     std::fputs(("\n" + text).c_str(), stdout);
