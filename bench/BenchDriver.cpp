@@ -2,8 +2,10 @@
 // fresh trees of files, and the setup program against an empty GUI program. The two sides of
 // every comparison alternate within one run, so machine noise cancels in their ratio; every
 // figure is the median of the runs after a warm-up.
-// Usage: BenchDriver [--sizes 1000,10000] [--layouts spread,one] [--runs 5] [--warm-ups 1]
+// Usage: BenchDriver [--sizes 1000,10000] [--one-sizes 1000] [--runs 5] [--warm-ups 1]
 //                    [--setup-runs 15] [--machine TEXT] [--results FILE]
+// --sizes are the batches spread 100 files a folder, --one-sizes those all in one folder ("none"
+// for no batch).
 #include <windows.h>
 #include <psapi.h>
 #include <shellapi.h>
@@ -15,7 +17,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
-#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "platform/UniqueHandle.h"
@@ -178,20 +180,15 @@ double Median(std::vector<double> values)
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-template <typename Item>
-std::vector<Item> ParseList(const std::wstring& text)
+std::vector<int> ParseSizes(const std::wstring& text)
 {
-    std::vector<Item> items;
-    std::wstringstream stream(text);
+    std::vector<int> sizes;
+    std::wstringstream stream(text == L"none" ? L"" : text);
     std::wstring item;
     while (std::getline(stream, item, L',')) {
-        if constexpr (std::is_same_v<Item, int>) {
-            items.push_back(std::stoi(item));
-        } else {
-            items.push_back(item);
-        }
+        sizes.push_back(std::stoi(item));
     }
-    return items;
+    return sizes;
 }
 
 struct Row {
@@ -219,8 +216,9 @@ int main()
     const auto option = [&](const wchar_t* name, const wchar_t* fallback) {
         return options.count(name) ? options[name] : std::wstring(fallback);
     };
-    const std::vector<int> sizes = ParseList<int>(option(L"--sizes", L"1000,10000"));
-    const std::vector<std::wstring> layouts = ParseList<std::wstring>(option(L"--layouts", L"spread,one"));
+    const std::vector<std::pair<std::string, std::vector<int>>> layouts = {
+        {"spread", ParseSizes(option(L"--sizes", L"1000,10000"))},
+        {"one", ParseSizes(option(L"--one-sizes", L"1000"))}};
     const int runs = std::max(1, std::stoi(option(L"--runs", L"5")));
     const int warmUps = std::max(0, std::stoi(option(L"--warm-ups", L"1")));
     const int setupRuns = std::max(0, std::stoi(option(L"--setup-runs", L"15")));
@@ -241,8 +239,7 @@ int main()
     constexpr DWORD memoryPollMs = 50;
 
     std::vector<Row> rows;
-    for (const std::wstring& layoutName : layouts) {
-        const std::string layout = Narrow(layoutName);
+    for (const auto& [layout, sizes] : layouts) {
         for (const int files : sizes) {
             std::printf("%-6s %7d files: ", layout.c_str(), files);
             std::fflush(stdout);
