@@ -1,7 +1,7 @@
 // The least the platform can do for a bulk rename: for every file of a list, exactly the calls
 // the renamer must make (the open-file probe, the existence checks, the look-ups of the file
 // record including the failing one of the naming step, the temporary name, the shell delete and
-// the two shell renames) and the same diagnostic lines on standard output, in plain loops.
+// the two shell renames) and the same diagnostic lines and new names, in plain loops.
 // Usage: RenameFloor --list FILE (UTF-8, one path a line)
 #include <windows.h>
 #include <shellapi.h>
@@ -99,7 +99,11 @@ int main()
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::wstring& path = paths[i];
         PathFileExistsW(path.c_str());
+        // The file record: its look-up with the two times it keeps as text, then its size.
         FindClose(FindFirstFileW(path.c_str(), &data));
+        SYSTEMTIME time{};
+        FileTimeToSystemTime(&data.ftCreationTime, &time);
+        FileTimeToSystemTime(&data.ftLastAccessTime, &time);
         FindClose(FindFirstFileW(path.c_str(), &data));
         const std::wstring folder = path.substr(0, path.rfind(L'\\'));
         wchar_t name[MAX_PATH] = {};
@@ -120,7 +124,10 @@ int main()
         std::fflush(stdout);
         const std::size_t dot = path.rfind(L'.');
         const std::size_t slash = path.rfind(L'\\');
-        const std::wstring extension = dot == std::wstring::npos ? L"" : path.substr(dot + 1);
+        std::wstring extension = dot == std::wstring::npos ? L"" : path.substr(dot + 1);
+        for (wchar_t& unit : extension) {
+            unit = unit >= L'A' && unit <= L'Z' ? static_cast<wchar_t>(unit + 0x20) : unit;
+        }
         const std::size_t letters = i / 26 + 1;
         if (slash + 1 + letters + (extension.empty() ? 0 : extension.size() + 1) <= MAX_PATH - 2) {
             newPaths[i] = path.substr(0, slash + 1) + std::wstring(letters, static_cast<wchar_t>(L'A' + i % 26)) +
