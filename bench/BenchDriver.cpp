@@ -251,6 +251,8 @@ int main()
                 for (int side = 0; side < 2; ++side) {
                     const bool renamerTurn = (side == 0) == (r % 2 == 0);
                     const std::wstring& root = renamerTurn ? renamerRoot : floorRoot;
+                    // Each side starts from the same disk: the other side's tree goes first.
+                    RemoveTree(renamerTurn ? floorRoot : renamerRoot);
                     const std::wstring list = MakeTree(root, files, layout);
                     const Run run = renamerTurn ? Measure(renamer, renamerLine(list), memoryPollMs)
                                                 : Measure(floor, floorLine(list), 0);
@@ -308,21 +310,25 @@ int main()
         report << "Medians of " << runs << " runs after " << warmUps
                << " warm-up(s); the two sides of each row took turns.\n\n";
         report << "| layout | files | renamer s | floor s | renamer files/s | floor files/s | renamer/floor | "
-                  "scaling (time / time of the size before) | peak private bytes per file | renamer exit |\n";
-        report << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+                  "renamer scaling | floor scaling | peak private bytes per file | renamer exit |\n";
+        report << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
     }
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Row& row = rows[i];
-        std::string scaling = "";
+        // Time over the time of the size before, and how many times the files grew.
+        std::string renamerScaling;
+        std::string floorScaling;
         if (i > 0 && rows[i - 1].layout == row.layout) {
             std::snprintf(line, sizeof(line), "%.2f (x%d files)", row.renamer / rows[i - 1].renamer,
                           row.files / rows[i - 1].files);
-            scaling = line;
+            renamerScaling = line;
+            std::snprintf(line, sizeof(line), "%.2f", row.floor / rows[i - 1].floor);
+            floorScaling = line;
         }
-        std::snprintf(line, sizeof(line), "| %s | %d | %.3f | %.3f | %.0f | %.0f | %.3f | %s | %.0f | %lu |\n",
+        std::snprintf(line, sizeof(line), "| %s | %d | %.3f | %.3f | %.0f | %.0f | %.3f | %s | %s | %.0f | %lu |\n",
                       row.layout.c_str(), row.files, row.renamer, row.floor, row.files / row.renamer,
-                      row.files / row.floor, row.ratio, scaling.c_str(), row.bytesPerFile,
-                      static_cast<unsigned long>(row.renamerExit));
+                      row.files / row.floor, row.ratio, renamerScaling.c_str(), floorScaling.c_str(),
+                      row.bytesPerFile, static_cast<unsigned long>(row.renamerExit));
         report << line;
     }
     if (setupRuns > 0) {
