@@ -3,7 +3,7 @@
 // every comparison alternate within one run, so machine noise cancels in their ratio; every
 // figure is the median of the runs after a warm-up.
 // Usage: BenchDriver [--sizes 1000,10000] [--one-sizes 1000] [--runs 5] [--warm-ups 1]
-//                    [--setup-runs 15] [--machine TEXT] [--results FILE]
+//                    [--setup-runs 41] [--machine TEXT] [--results FILE]
 // --sizes are the batches spread 100 files a folder, --one-sizes those all in one folder ("none"
 // for no batch).
 #include <windows.h>
@@ -221,7 +221,7 @@ int main()
         {"one", ParseSizes(option(L"--one-sizes", L"1000"))}};
     const int runs = std::max(1, std::stoi(option(L"--runs", L"5")));
     const int warmUps = std::max(0, std::stoi(option(L"--warm-ups", L"1")));
-    const int setupRuns = std::max(0, std::stoi(option(L"--setup-runs", L"15")));
+    const int setupRuns = std::max(0, std::stoi(option(L"--setup-runs", L"41")));
     const std::string machine = Narrow(option(L"--machine", L""));
     const std::wstring results = option(L"--results", L"");
 
