@@ -98,7 +98,6 @@ std::wstring MakeTree(const std::wstring& root, int files, const std::string& la
 struct Run {
     double seconds = 0;
     SIZE_T peakPrivate = 0;
-    SIZE_T peakWorkingSet = 0;
     DWORD exitCode = 0;
 };
 
@@ -145,7 +144,6 @@ Run Measure(const std::wstring& application, const std::wstring& commandLine, DW
                 counters.cb = sizeof(counters);
                 if (GetProcessMemoryInfo(process.Get(), &counters, sizeof(counters))) {
                     run.peakPrivate = std::max(run.peakPrivate, counters.PeakPagefileUsage);
-                    run.peakWorkingSet = std::max(run.peakWorkingSet, counters.PeakWorkingSetSize);
                 }
                 Sleep(samplePeriodMs);
             }

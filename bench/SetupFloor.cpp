@@ -11,7 +11,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     int count = 0;
     LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     wchar_t command[1024] = L"regsvr32 /s \"";
-    if (count > 1) {
+    // A folder too long for the buffer is left out: the floor has to make the same calls, and
+    // must not write past its buffer to do so.
+    if (count > 1 && lstrlenW(command) + lstrlenW(arguments[1]) + lstrlenW(L"Quillmoss.dll\"") < 1024) {
         lstrcatW(command, arguments[1]);
     }
     lstrcatW(command, L"Quillmoss.dll\"");
