@@ -1,7 +1,7 @@
-"""The built programs as Windows sees them: PE32 for i386, their subsystem, what they import,
-their manifest and their version resource.
+"""The built programs as Windows sees them: PE32 for i386 or PE32+ for x64, their subsystem,
+what they import, their manifest and their version resource.
 
-Usage: binary_test.py BIN_DIR VERSION
+Usage: binary_test.py BIN_DIR VERSION BITS (32 or 64)
 """
 import os
 import sys
@@ -9,11 +9,16 @@ import unittest
 
 import pefile
 
-BIN_DIR = sys.argv.pop(1) if len(sys.argv) > 2 else ""
-VERSION = sys.argv.pop(1) if len(sys.argv) > 1 else ""
+BIN_DIR = sys.argv.pop(1) if len(sys.argv) > 3 else ""
+VERSION = sys.argv.pop(1) if len(sys.argv) > 2 else ""
+BITS = sys.argv.pop(1) if len(sys.argv) > 1 else ""
 
+# The machine and optional-header magic each architecture's build must produce.
 IMAGE_FILE_MACHINE_I386 = 0x14C
+IMAGE_FILE_MACHINE_AMD64 = 0x8664
 PE32_MAGIC = 0x10B
+PE32_PLUS_MAGIC = 0x20B
+ARCHITECTURES = {"32": (IMAGE_FILE_MACHINE_I386, PE32_MAGIC), "64": (IMAGE_FILE_MACHINE_AMD64, PE32_PLUS_MAGIC)}
 SUBSYSTEM_WINDOWS_GUI = 2
 SUBSYSTEM_WINDOWS_CUI = 3
 RT_MANIFEST = 24
@@ -58,9 +63,10 @@ class ProgramTest:
     def setUp(self):
         self.pe = load(self.program)
 
-    def test_is_pe32_for_i386(self):
-        self.assertEqual(self.pe.FILE_HEADER.Machine, IMAGE_FILE_MACHINE_I386)
-        self.assertEqual(self.pe.OPTIONAL_HEADER.Magic, PE32_MAGIC)
+    def test_is_built_for_the_architecture_of_its_build(self):
+        machine, magic = ARCHITECTURES[BITS]
+        self.assertEqual(self.pe.FILE_HEADER.Machine, machine)
+        self.assertEqual(self.pe.OPTIONAL_HEADER.Magic, magic)
 
     def test_subsystem(self):
         self.assertEqual(self.pe.OPTIONAL_HEADER.Subsystem, self.subsystem)

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# The MSI as an installer: its custom-action rows, then a real install and removal under Wine's
-# msiexec, with the sample Quillmoss.dll recording how regsvr32 was started.
-# Usage: msi_test.sh WINE_RUN PACKAGE.msi PREFIX
+# The MSI as an installer. "tables": its custom-action rows, its sequence and where it installs
+# (nothing runs). "install": a real install and removal under Wine's msiexec, with the sample
+# Quillmoss.dll recording how regsvr32 was started.
+# Usage: msi_test.sh tables PACKAGE.msi BITS
+#        msi_test.sh install PACKAGE.msi BITS WINE_RUN PREFIX
 set -uo pipefail
-wine_run=$1
+mode=$1
 msi=$2
-prefix=$3
+bits=$3
 passed=0
 failed=0
 problems=""
@@ -18,6 +20,19 @@ report() {
   fi
   problems=""
 }
+finish() {
+  echo "$passed passed, $failed failed"
+  [ "$failed" -eq 0 ]
+  exit
+}
+
+# The Win32 package installs into the 32-bit program files (which a 64-bit Windows calls
+# "Program Files (x86)"), the x64 one into the 64-bit program files as 64-bit components.
+case $bits in
+  32) program_files=ProgramFilesFolder platform=Intel component_bits=0 folder='Program Files (x86)' ;;
+  64) program_files=ProgramFiles64Folder platform=x64 component_bits=256 folder='Program Files' ;;
+  *) echo "msi_test.sh: BITS must be 32 or 64" >&2; exit 2 ;;
+esac
 
 # --- The rows ---
 actions=$(msiinfo export "$msi" CustomAction | tail -n +4)
@@ -54,11 +69,25 @@ position() { tr ' ' '\n' <<<"$order" | grep -nx "$1" | cut -d: -f1; }
 [ "$(field QuillmossUninstall 2 "$sequence")" = 'REMOVE="ALL"' ] || fail "uninstall condition"
 report "InstallExecuteSequence"
 
+table() { msiinfo export "$msi" "$1" | tail -n +4; }
+[ "$(field INSTALLDIR 2 "$(table Directory)")" = "$program_files" ] || fail "INSTALLDIR not under $program_files"
+[ "$(msiinfo suminfo "$msi" | tr -d '\r' | sed -n 's/^Template: //p')" = "$platform;1033" ] \
+  || fail "platform is not $platform"
+for component in SetupProgram ProductLibrary; do
+  [ $(( $(field "$component" 4 "$(table Component)") & 256 )) -eq "$component_bits" ] \
+    || fail "$component: 64-bit attribute is not $component_bits"
+done
+report "InstallFolderAndPlatform"
+
+[ "$mode" = tables ] && finish
+
 # --- A real install and removal ---
+wine_run=$4
+prefix=$5
 key='HKCU\Software\Quillmoss\SampleLibrary'
 value() { { "$wine_run" reg query "$key" /v "$1" 2>/dev/null || true; } | tr -d '\r' | sed -n "s/^ *$1 *REG_SZ *//p"; }
-installed="$prefix/drive_c/Program Files (x86)/Quillmoss"
-library='C:\Program Files (x86)\Quillmoss\Quillmoss.dll'
+installed="$prefix/drive_c/$folder/Quillmoss"
+library="C:\\$folder\\Quillmoss\\Quillmoss.dll"
 windows_msi="Z:${msi//\//\\}"
 
 "$wine_run" reg delete "$key" /f >/dev/null 2>&1
@@ -76,5 +105,4 @@ report "InstallRegistersTheLibrary"
 [ ! -e "$installed/QuillmossSetup.exe" ] && [ ! -e "$installed/Quillmoss.dll" ] || fail "files left behind"
 report "RemovalUnregistersTheLibrary"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+finish

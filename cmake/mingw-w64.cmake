@@ -1,0 +1,15 @@
+# Cross toolchain for Windows programs built with MinGW-w64 on Linux, shared by the per-target
+# toolchain files, which set QUILLMOSS_MINGW_TRIPLET and CMAKE_SYSTEM_PROCESSOR first.
+# The -posix variants are required: GoogleTest needs std::mutex.
+set(CMAKE_SYSTEM_NAME Windows)
+
+set(CMAKE_C_COMPILER ${QUILLMOSS_MINGW_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${QUILLMOSS_MINGW_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${QUILLMOSS_MINGW_TRIPLET}-windres)
+set(CMAKE_DLLTOOL ${QUILLMOSS_MINGW_TRIPLET}-dlltool)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${QUILLMOSS_MINGW_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
