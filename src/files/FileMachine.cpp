@@ -21,6 +21,12 @@ std::wstring LowerCaseAscii(std::wstring text)
 
 } // namespace
 
+std::wstring ExtensionOf(const std::wstring& path)
+{
+    const std::size_t dot = path.rfind(L'.');
+    return dot == std::wstring::npos ? std::wstring() : LowerCaseAscii(path.substr(dot + 1));
+}
+
 FileMachine::FileMachine(HWND owner, const std::wstring& entryPath) : QuillmossElement(owner), path(entryPath)
 {
     Populate();
@@ -49,7 +55,7 @@ void FileMachine::Populate()
 
     const std::size_t dot = path.rfind(L'.');
     if (dot != std::wstring::npos) {
-        extension = LowerCaseAscii(path.substr(dot + 1));
+        extension = ExtensionOf(path);
         pathWithoutExtension = path.substr(0, dot);
     }
 

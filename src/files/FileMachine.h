@@ -41,3 +41,7 @@ private:
 // The size of a file, or the number of entries of a folder other than "." and "..". Writes a
 // diagnostic line and returns 0 when the path cannot be looked up.
 std::uint64_t GetSizeOrEntryCount(const std::wstring& entryPath);
+
+// The extension a record of `path` has: the text after the last dot of the whole path, A-Z
+// lower-cased; empty without a dot.
+std::wstring ExtensionOf(const std::wstring& path);

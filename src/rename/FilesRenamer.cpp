@@ -11,6 +11,8 @@
 #include "files/FileMachine.h"
 #include "files/RenameFileOperation.h"
 #include "platform/UniqueHandle.h"
+#include "rename/PathSpelling.h"
+#include "rename/UnwindGuard.h"
 
 namespace {
 
@@ -24,61 +26,12 @@ std::int32_t CountOf(const std::vector<std::wstring>& list)
     return static_cast<std::int32_t>(std::min<std::size_t>(list.size(), INT32_MAX));
 }
 
-// The file system compares names without case.
-std::wstring CaseFolded(std::wstring path)
-{
-    if (!path.empty()) {
-        CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
-    }
-    return path;
-}
-
-bool IsInsideFolder(const std::wstring& path, const std::wstring& folder)
-{
-    return path.size() > folder.size() && path[folder.size()] == L'\\' &&
-           CompareStringOrdinal(path.c_str(), static_cast<int>(folder.size()), folder.c_str(),
-                                static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
-}
-
-// The one spelling of a path the file system resolves it to: "." and ".." resolved, trailing dots
-// and blanks of a name dropped, "/" turned into "\\". Another spelling of a folder of the batch
-// ("C:\\A." for "C:\\A") must still be recognised as holding the files moved aside in it.
-std::wstring FullPath(const std::wstring& path)
-{
-    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) {
-        return path;
-    }
-    std::wstring full(size, L'\0');
-    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size) {
-        return path;
-    }
-    full.resize(length);
-    return full;
-}
-
-std::wstring FolderOf(const std::wstring& path)
-{
-    const std::size_t slash = path.rfind(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
-// `path`, which lies in `from` or below it, moved along with `from` to `to`. Only the folders are
-// respelled: the name is kept as given, since the new name is made from its text.
-std::wstring RebasedKeepingName(const std::wstring& path, const std::wstring& from, const std::wstring& to)
-{
-    const std::size_t slash = path.rfind(L'\\');
-    return to + FullPath(path.substr(0, slash)).substr(from.size()) + path.substr(slash);
-}
-
-// `path` with its leading `from` (a folder holding it) replaced by `to`.
-std::wstring Rebased(const std::wstring& path, const std::wstring& from, const std::wstring& to)
-{
-    return to + path.substr(from.size());
-}
-
 } // namespace
+
+bool CanHoldTemporaryNames(const std::wstring& folder)
+{
+    return folder.size() <= MAX_PATH - 14;
+}
 
 bool IsFileLocked(const std::wstring& path)
 {
@@ -98,7 +51,12 @@ void FilesRenamer::Rename(OperationResult& result)
 {
     const std::int32_t sourceCount = CountOf(sources);
 
-    for (const std::wstring& source : sources) {
+    if (!ResolveSources()) {
+        ReportUnexpectedError(result);
+        return;
+    }
+
+    for (const std::wstring& source : resolvedSources) {
         if (IsFileLocked(source)) {
             WriteLine(L"FilesRenamer::Rename: Some files are open!");
             SetOperationResult(result, FilesOpen, FilesRename,
@@ -106,6 +64,10 @@ void FilesRenamer::Rename(OperationResult& result)
             return;
         }
     }
+
+    // From here on files move. An exception (memory running out, say) must not leave them under
+    // names nobody knows: every file still under its temporary name goes back first.
+    const UnwindGuard putBackOnException([this] { PutBackMovedFiles(); });
 
     const std::int32_t missing = RenameToTemporaryNames();
     if (missing == -1) {
@@ -143,13 +105,34 @@ void FilesRenamer::Rename(OperationResult& result)
     SetOperationResult(result, SomeFilesFailed, FilesRename, message.c_str(), sourceCount - failed, failed);
 }
 
+bool FilesRenamer::ResolveSources()
+{
+    // A file's temporary and new names are made in the folder it is in, which only the resolved
+    // path names: in "C:\D\X/f.txt" the text before the last backslash is the folder's parent.
+    resolvedSources.reserve(sources.size());
+    for (const std::wstring& source : sources) {
+        std::wstring resolved;
+        if (!ResolvePath(source, resolved)) {
+            DiagnosticStream() << L"FilesRenamer::Rename: Can't tell which folder holds ";
+            WriteUtf8(source, true, DiagnosticStream());
+            return false;
+        }
+        resolvedSources.push_back(std::move(resolved));
+    }
+    return true;
+}
+
 std::int32_t FilesRenamer::RenameToTemporaryNames()
 {
+    // Room for every file up front, so that recording a file that has just moved cannot fail.
+    temporaryNames.reserve(sources.size());
+    oldNames.reserve(sources.size());
     std::int32_t missing = 0;
-    for (const std::wstring& source : sources) {
+    for (std::size_t s = 0; s < sources.size(); ++s) {
+        const std::wstring& source = resolvedSources[s];
         if (!PathFileExistsW(source.c_str())) {
             DiagnosticStream() << L"1. File doesn't exist: ";
-            WriteUtf8(source, true, DiagnosticStream());
+            WriteUtf8(sources[s], true, DiagnosticStream());
             ++missing;
             continue;
         }
@@ -160,10 +143,8 @@ std::int32_t FilesRenamer::RenameToTemporaryNames()
             record.GetFolder(folder);
         }
 
-        // The system documents folders of up to MAX_PATH - 14 units, and not every implementation
-        // checks before writing into the buffer; a longer folder is a failure of this step.
         std::array<wchar_t, MAX_PATH> temporaryName{};
-        if (folder.size() > MAX_PATH - 14 ||
+        if (!CanHoldTemporaryNames(folder) ||
             GetTempFileNameW(folder.c_str(), L"qmstmp", 0, temporaryName.data()) == 0) {
             WriteLine(L"FilesRenamer::Rename: GetTempFileName failed!");
             return -1;
@@ -179,17 +160,18 @@ std::int32_t FilesRenamer::RenameToTemporaryNames()
             return -1;
         }
 
+        std::wstring temporaryPath(temporaryName.data());
+        std::wstring oldName = source;
         RenameFileOperation moveAside(ownerWindow, source.c_str(), temporaryName.data(), false, true);
         if (!moveAside.Execute()) {
             WriteLine(L"FilesRenamer::Rename: RenameFileOperation failed!");
             return -1;
         }
 
-        const std::wstring fullSource = FullPath(source);
-        FollowMovedFolder(fullSource, temporaryName.data());
-        movedByFolder[CaseFolded(FolderOf(fullSource))].push_back(temporaryNames.size());
-        temporaryNames.emplace_back(temporaryName.data());
-        oldNames.push_back(source);
+        temporaryNames.push_back(std::move(temporaryPath));
+        oldNames.push_back(std::move(oldName));
+        FollowMovedFolder(source, temporaryNames.back());
+        movedByFolder[CaseFolded(FolderOf(source))].push_back(temporaryNames.size() - 1);
     }
     return missing;
 }
@@ -204,8 +186,8 @@ void FilesRenamer::FollowMovedFolder(const std::wstring& from, const std::wstrin
     for (auto it = first; it != last; ++it) {
         if (it->first == key || IsInsideFolder(it->first, key)) {
             for (const std::size_t i : it->second) {
-                temporaryNames[i] = RebasedKeepingName(temporaryNames[i], from, to);
-                oldNames[i] = RebasedKeepingName(oldNames[i], from, to);
+                temporaryNames[i] = Rebased(temporaryNames[i], from, to);
+                oldNames[i] = Rebased(oldNames[i], from, to);
             }
             followed.emplace_back(CaseFolded(Rebased(it->first, key, to)), std::move(it->second));
         }
@@ -221,18 +203,12 @@ void FilesRenamer::FollowMovedFolder(const std::wstring& from, const std::wstrin
 
 void FilesRenamer::FollowMovedFolderInStranded(const std::wstring& from, const std::wstring& to)
 {
-    if (strandedFiles.empty()) {
-        return;
-    }
-    const std::wstring fullFrom = FullPath(from);
     for (auto& [where, oldName] : strandedFiles) {
-        const std::wstring fullWhere = FullPath(where);
-        if (IsInsideFolder(fullWhere, fullFrom)) {
-            where = Rebased(fullWhere, fullFrom, to);
+        if (IsInsideFolder(where, from)) {
+            where = Rebased(where, from, to);
         }
-        const std::wstring fullOldName = FullPath(oldName);
-        if (IsInsideFolder(fullOldName, fullFrom)) {
-            oldName = Rebased(fullOldName, fullFrom, to);
+        if (IsInsideFolder(oldName, from)) {
+            oldName = Rebased(oldName, from, to);
         }
     }
 }
@@ -241,8 +217,12 @@ std::int32_t FilesRenamer::RenameToNewNames()
 {
     // Position i of the three lists describes one file; walking by index keeps a batch linear.
     std::int32_t failed = 0;
-    for (std::size_t i = 0; i < temporaryNames.size(); ++i) {
-        RenameFileOperation rename(ownerWindow, temporaryNames[i].c_str(), newNames[i].c_str(), false, true);
+    for (; settledCount < temporaryNames.size(); ++settledCount) {
+        const std::size_t i = settledCount;
+        // A rename never takes a file out of its folder, whatever new path the naming step gave.
+        const bool inItsFolder = SamePath(FolderOf(newNames[i]), FolderOf(temporaryNames[i]));
+        RenameFileOperation rename(ownerWindow, temporaryNames[i].c_str(), inItsFolder ? newNames[i].c_str() : L"",
+                                   false, true);
         if (rename.Execute()) {
             FollowMovedFolderInStranded(temporaryNames[i], newNames[i]);
         } else {
@@ -255,8 +235,8 @@ std::int32_t FilesRenamer::RenameToNewNames()
 
 void FilesRenamer::PutBackMovedFiles()
 {
-    for (std::size_t i = 0; i < temporaryNames.size(); ++i) {
-        MoveBack(i);
+    for (; settledCount < temporaryNames.size(); ++settledCount) {
+        MoveBack(settledCount);
     }
     ReportStrandedFiles();
 }

@@ -37,11 +37,15 @@ protected:
     std::vector<std::wstring> oldNames;
 
 private:
+    // Fills `resolvedSources`; false, with a line naming the path, when a source cannot be placed
+    // in a folder.
+    bool ResolveSources();
     // Phase 1: the number of sources that did not exist, or -1 when a step failed.
     std::int32_t RenameToTemporaryNames();
     // Phase 3: the number of files whose rename to the new name failed.
     std::int32_t RenameToNewNames();
-    // Every moved file back to its old name (after a decline or a failed step).
+    // Every file still under its temporary name back to its old name (after a decline, a failed
+    // step or an exception).
     void PutBackMovedFiles();
     // Moves file `i` from its temporary name back to its old one.
     void MoveBack(std::size_t i);
@@ -54,6 +58,11 @@ private:
     void ReportStrandedFiles();
     void ReportUnexpectedError(OperationResult& result);
 
+    // The one spelling of each source (see PathSpelling.h), at the same position as in `sources`:
+    // every step works on these.
+    std::vector<std::wstring> resolvedSources;
+    // How many files, from the front, phase 3 has finished with (under their new or old names).
+    std::size_t settledCount = 0;
     // Positions of moved files by the folder that holds them (compared without case).
     std::map<std::wstring, std::vector<std::size_t>> movedByFolder;
     // Files left under a temporary name: (where it is, its old name).
@@ -63,3 +72,8 @@ private:
 // True when another handle holds the file open (an exclusive open fails with a sharing
 // violation). A missing path or a folder is never reported as open.
 bool IsFileLocked(const std::wstring& path);
+
+// Whether the system can make temporary names in `folder`: it documents folders of up to
+// MAX_PATH - 14 units, and not every implementation checks before writing into its buffer. A
+// longer folder fails phase 1.
+bool CanHoldTemporaryNames(const std::wstring& folder);

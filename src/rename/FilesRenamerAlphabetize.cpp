@@ -26,19 +26,10 @@ std::int32_t FilesRenamerAlphabetize::ComputeNewNames()
             record.GetFolder(folder);
         }
 
-        // Names grow by a letter every 26 files. A new path longer than the shell accepts is
-        // never built: no file can be renamed to it, and a large batch would otherwise hold
-        // gigabytes of letters. Its empty new name makes the final rename fail, and the file
-        // goes back under its old name like any other file whose rename failed.
-        const std::size_t newPathLength =
-            folder.size() + 1 + repeatCount + (extension.empty() ? 0 : 1 + extension.size());
-        std::wstring newPath;
-        if (newPathLength <= longestShellPath) {
-            BuildNewPath(folder, std::wstring(repeatCount, currentLetter), extension, newPath);
-            // Every file of the batch has left its old name, so whatever stands here is outside it.
-            if (PathFileExistsW(newPath.c_str())) {
-                takenPaths.push_back(newPath);
-            }
+        std::wstring newPath = ReachableNewPath(folder, currentLetter, repeatCount, extension);
+        // Every file of the batch has left its old name, so whatever stands here is outside it.
+        if (!newPath.empty() && PathFileExistsW(newPath.c_str())) {
+            takenPaths.push_back(newPath);
         }
         newNames.push_back(std::move(newPath));
         AdvanceLetter();
@@ -77,6 +68,20 @@ std::int32_t FilesRenamerAlphabetize::ConfirmOverwrite(const std::vector<std::ws
         }
     }
     return value;
+}
+
+std::wstring ReachableNewPath(const std::wstring& folder, wchar_t letter, std::uint32_t count,
+                              const std::wstring& extension)
+{
+    // Names grow by a letter every 26 files: a path longer than the shell accepts is never built,
+    // or a large batch would hold gigabytes of letters.
+    const std::size_t length = folder.size() + 1 + count + (extension.empty() ? 0 : 1 + extension.size());
+    if (length > longestShellPath || extension.find(L'\\') != std::wstring::npos) {
+        return {};
+    }
+    std::wstring newPath;
+    BuildNewPath(folder, std::wstring(count, letter), extension, newPath);
+    return newPath;
 }
 
 void BuildNewPath(const std::wstring& folder, const std::wstring& newName, const std::wstring& extension,

@@ -28,6 +28,13 @@ private:
     std::uint32_t repeatCount;
 };
 
+// The new path of a file of `folder` with `extension` named `letter` written `count` times, or
+// empty when no rename can reach it: longer than the shell accepts, or outside the folder (the
+// extension of "C:\a.b\file" is "b\file", taken from a dot in a folder name). An empty new path
+// makes the final rename fail, and the file goes back under its old name.
+std::wstring ReachableNewPath(const std::wstring& folder, wchar_t letter, std::uint32_t count,
+                              const std::wstring& extension);
+
 // folder + "\" + name + "." + extension, without the dot when the extension is empty.
 void BuildNewPath(const std::wstring& folder, const std::wstring& newName, const std::wstring& extension,
                   std::wstring& out);

@@ -2,6 +2,7 @@
 // way out, each checked against the files on disk.
 #include <windows.h>
 
+#include <new>
 #include <utility>
 
 #include "platform/UniqueHandle.h"
@@ -38,7 +39,29 @@ private:
     std::vector<std::wstring> names;
 };
 
+// Runs out of memory while naming, after every file was moved aside.
+class ThrowingRenamer : public FilesRenamer {
+public:
+    explicit ThrowingRenamer(const PathList& paths) : FilesRenamer(nullptr, paths) {}
+
+private:
+    std::int32_t ComputeNewNames() override { throw std::bad_alloc(); }
+};
+
 using FilesRenamerTest = RenameFixture;
+
+TEST_F(FilesRenamerTest, AnExceptionPutsEveryMovedFileBackAndGoesOn)
+{
+    const PathList paths{Make(L"sub\\inner.txt"), Make(L"sub\\"), Make(L"two.txt")};
+    ThrowingRenamer renamer(paths);
+    OperationResult result;
+    EXPECT_THROW(renamer.Rename(result), std::bad_alloc);
+
+    EXPECT_EQ(ReadFileBytes(paths[0]), "sub\\inner.txt");
+    EXPECT_EQ(ReadFileBytes(paths[2]), "two.txt");
+    EXPECT_EQ(ListFolder(folder), (std::vector<std::wstring>{L"sub", L"two.txt"}));
+    EXPECT_TRUE(TemporaryFilesIn(folder + L"\\sub").empty());
+}
 
 TEST_F(FilesRenamerTest, RenamesThroughTemporaryNamesAndCountsMissingSources)
 {
@@ -168,19 +191,20 @@ TEST_F(FilesRenamerTest, PhaseOneFailingAtALaterSourcePutsTheEarlierOnesBack)
     EXPECT_EQ(text.substr(errorLine), L"FilesRenamer::Rename: Unexpected error!\n");
 }
 
-TEST_F(FilesRenamerTest, ASourceWithoutAFolderCannotGetATemporaryName)
+TEST_F(FilesRenamerTest, ARelativeSourceIsMovedAsideInItsOwnFolder)
 {
     Make(L"relative.txt");
     std::array<wchar_t, MAX_PATH> previous{};
     GetCurrentDirectoryW(static_cast<DWORD>(previous.size()), previous.data());
     ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
-    ScriptedRenamer renamer({L"relative.txt"}, 0, {L"A.txt"});
+    ScriptedRenamer renamer({L"relative.txt"}, 0, {At(L"A.txt")});
     OperationResult result;
     renamer.Rename(result);
     SetCurrentDirectoryW(previous.data());
 
-    ExpectResult(result, UnexpectedError, L"An unexpected error occured.", 0, 0);
-    EXPECT_EQ(ListFolder(folder), std::vector<std::wstring>{L"relative.txt"});
+    ExpectResult(result, Succeeded, L"", 1, 0);
+    EXPECT_EQ(renamer.movedAtCall, std::vector<std::wstring>{At(L"relative.txt")});
+    EXPECT_EQ(ListFolder(folder), std::vector<std::wstring>{L"A.txt"});
 }
 
 TEST_F(FilesRenamerTest, AnEmptyListAndAllMissingSources)

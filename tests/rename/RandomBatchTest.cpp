@@ -311,7 +311,8 @@ private:
             }
             if (present) {
                 entry.position = position;
-                entry.newPath = ModelNewPath(path, position++);
+                // Named after the entry it spells: the renamer resolves every spelling first.
+                entry.newPath = ModelNewPath(items[*entry.itemIndex].path, position++);
                 movedCanon.push_back(canon);
             }
             entries.push_back(entry);

@@ -1,7 +1,13 @@
 // QuillmossRename.exe: its command line, list files, summary line, dry run and exit codes.
+#include <windows.h>
+
+#include <array>
+#include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "platform/UniqueHandle.h"
 #include "rename/front/RenameFront.h"
 #include "support/TestProcess.h"
 #include "tests/rename/RenameFixture.h"
@@ -31,13 +37,68 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ParseCase{{L"C:\\a.txt", L"C:\\b"}, Action::Rename, {L"C:\\a.txt", L"C:\\b"}},
                       ParseCase{{L"--dry-run", L"C:\\a.txt"}, Action::DryRun, {L"C:\\a.txt"}},
                       ParseCase{{L"C:\\a.txt", L"--dry-run"}, Action::DryRun, {L"C:\\a.txt"}},
-                      ParseCase{{L"--", L"--odd name"}, Action::Rename, {L"--odd name"}},
+                      ParseCase{{L"--", L"C:\\--odd name"}, Action::Rename, {L"C:\\--odd name"}},
+                      // Every path comes out as one spelling.
+                      ParseCase{{L"C:\\D/x.txt\\", L"C:\\D\\..\\E\\y. "}, Action::Rename,
+                                {L"C:\\D\\x.txt", L"C:\\E\\y"}},
                       ParseCase{{L"--help", L"--bogus"}, Action::Help, {}},
+                      ParseCase{{L"-h"}, Action::Help, {}},
+                      ParseCase{{L"C:\\a.txt", L"-?"}, Action::Help, {}},
+                      ParseCase{{L"/?"}, Action::Help, {}},
+                      // A path no folder holds refuses the whole command line.
+                      ParseCase{{L"C:\\a.txt", L"C:\\"}, Action::BadUsage, {}},
+                      ParseCase{{L"C:\\a.txt", L""}, Action::BadUsage, {}},
+                      ParseCase{{L"\\\\server\\share\\"}, Action::BadUsage, {}},
+                      ParseCase{{L"CON"}, Action::BadUsage, {}},
                       ParseCase{{}, Action::BadUsage, {}},
                       ParseCase{{L"--dry-run"}, Action::BadUsage, {}},
                       ParseCase{{L"--bogus", L"C:\\a.txt"}, Action::BadUsage, {}},
-                      ParseCase{{L"C:\\a.txt", L"--list"}, Action::BadUsage, {L"C:\\a.txt"}},
+                      ParseCase{{L"C:\\a.txt", L"--list"}, Action::BadUsage, {}},
                       ParseCase{{L"--list", L"C:\\qm-tests\\no such list.txt"}, Action::BadUsage, {}}));
+
+TEST(ParseRenameRequest, ARelativePathAfterTheEndOfOptionsIsResolved)
+{
+    std::array<wchar_t, MAX_PATH> current{};
+    const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(current.size()), current.data());
+    const std::wstring folder(current.data(), length);
+    const RenameRequest request = ParseRenameRequest({L"--", L"--odd name"});
+    EXPECT_EQ(request.action, Action::Rename);
+    EXPECT_EQ(request.paths, PathList{(folder.back() == L'\\' ? folder : folder + L"\\") + L"--odd name"});
+}
+
+TEST(SplitArguments, AQuoteOnlyQuotesAndABackslashStaysABackslash)
+{
+    const struct {
+        std::wstring commandLine;
+        std::vector<std::wstring> arguments;
+    } cases[] = {
+        {L"QuillmossRename", {}},
+        {L"\"C:\\Program Files\\QuillmossRename.exe\" a  b\tc", {L"a", L"b", L"c"}},
+        {L"QuillmossRename \"C:\\My Photos\\\" --dry-run", {L"C:\\My Photos\\", L"--dry-run"}},
+        {L"QuillmossRename C:\\a\\\\ \"\" x\"y z\"", {L"C:\\a\\\\", L"", L"xy z"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SplitArguments(c.commandLine), c.arguments) << ToUtf8(c.commandLine);
+    }
+}
+
+TEST(RunGuarded, AnEscapedExceptionIsOneLineAndItsOwnExitCode)
+{
+    std::FILE* errors = std::tmpfile();
+    ASSERT_NE(errors, nullptr);
+    EXPECT_EQ(RunGuarded([]() -> int { throw std::bad_alloc(); }, errors), internalErrorExitCode);
+    EXPECT_EQ(RunGuarded([]() -> int { throw 42; }, errors), internalErrorExitCode);
+    EXPECT_EQ(RunGuarded([] { return 3; }, errors), 3);
+    std::rewind(errors);
+    std::array<char, 256> text{};
+    const std::size_t read = std::fread(text.data(), 1, text.size() - 1, errors);
+    std::fclose(errors);
+    EXPECT_EQ(std::string(text.data(), read), "QuillmossRename: internal error: std::bad_alloc\n"
+                                              "QuillmossRename: internal error: unknown exception\n");
+    for (const int status : {0, 1, 2, 3, 4, 6}) {
+        EXPECT_NE(internalErrorExitCode, status);
+    }
+}
 
 TEST(SummaryLine, OneLineWithTheMessageEscaped)
 {
@@ -74,6 +135,34 @@ TEST_F(RenameFrontTest, ListFilesAreUtf8WithBlankLinesSkipped)
     EXPECT_NE(problem.find(L"not UTF-8"), std::wstring::npos);
 }
 
+TEST_F(RenameFrontTest, ListFilesInUtf16NeedTheirByteOrderMark)
+{
+    const std::wstring list = At(L"list.txt");
+    const std::wstring text = L"C:\\caf\u00e9.txt\r\n\r\nC:\\\U0001F600\n";
+    std::string little = "\xFF\xFE";
+    std::string big = "\xFE\xFF";
+    std::string unmarked;
+    for (const wchar_t unit : text) {
+        little += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        big += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
+        unmarked += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    }
+    for (const std::string& bytes : {little, big}) {
+        WriteFileBytes(list, bytes);
+        PathList paths;
+        std::wstring problem;
+        ASSERT_TRUE(ReadPathListFile(list, paths, problem)) << ToUtf8(problem);
+        EXPECT_EQ(paths, (PathList{L"C:\\caf\u00e9.txt", L"C:\\\U0001F600"}));
+    }
+
+    WriteFileBytes(list, unmarked);
+    PathList paths;
+    std::wstring problem;
+    EXPECT_FALSE(ReadPathListFile(list, paths, problem));
+    EXPECT_TRUE(paths.empty());
+    EXPECT_NE(problem.find(L"NUL"), std::wstring::npos) << ToUtf8(problem);
+}
+
 TEST_F(RenameFrontTest, RenamesAndReportsTheOutcome)
 {
     const std::wstring a = Make(L"first.TXT");
@@ -106,27 +195,85 @@ TEST_F(RenameFrontTest, ADryRunTellsWithoutTouchingAnything)
     const ProcessRun run =
         RunFront(L"--dry-run " + Quoted(b) + L" " + Quoted(At(L"gone")) + L" " + Quoted(a) + L" " + Quoted(pic));
     EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.standardOutput, "missing: " + ToUtf8(At(L"gone")) + "\r\n" + ToUtf8(b) + " -> " +
-                                      ToUtf8(At(L"A.txt")) + "\r\n" + ToUtf8(a) + " -> " + ToUtf8(At(L"B.txt")) +
-                                      "\r\n" + ToUtf8(pic) + " -> " + ToUtf8(At(L"C.jpg")) + "\r\n" +
-                                      "taken: " + ToUtf8(At(L"C.jpg")) + "\r\n");
+    EXPECT_EQ(run.standardOutput, ToUtf8(b) + " -> " + ToUtf8(At(L"A.txt")) + "\r\n" + "missing: " +
+                                      ToUtf8(At(L"gone")) + "\r\n" + ToUtf8(a) + " -> " + ToUtf8(At(L"B.txt")) +
+                                      "\r\n" + ToUtf8(pic) + " -> " + ToUtf8(At(L"C.jpg")) + "\r\n" + "taken: " +
+                                      ToUtf8(At(L"C.jpg")) + "\r\n" +
+                                      "would ask once; after Yes: status=3 SomeFilesFailed operation=12 succeeded=3 "
+                                      "failed=1 message=\"1 files failed to rename.\"\r\n"
+                                      "after No: status=6 UserDeclined operation=12 succeeded=0 failed=4 message=\"\"\r\n");
     EXPECT_EQ(ListFolder(folder), (std::vector<std::wstring>{L"A.txt", L"C.jpg", L"b.TXT", L"pic.JPG"}));
     EXPECT_EQ(ReadFileBytes(a), "A.txt");
 }
 
+TEST_F(RenameFrontTest, ADryRunFollowsTheRulesOfTheRun)
+{
+    // A file listed after its folder is gone with it; the folder takes its file along; a file
+    // held open stops everything.
+    const std::wstring inner = Make(L"X\\f.txt");
+    const std::wstring x = At(L"X");
+    const std::wstring dotted = Make(L"a.b\\file");
+    const ProcessRun run = RunFront(L"--dry-run " + Quoted(At(L"X/f.txt")) + L" " + Quoted(x) + L" " + Quoted(inner) +
+                                    L" " + Quoted(dotted));
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.standardOutput, ToUtf8(inner) + " -> " + ToUtf8(At(L"B\\A.txt")) + "\r\n" + ToUtf8(x) + " -> " +
+                                      ToUtf8(At(L"B")) + "\r\nmissing: " + ToUtf8(inner) + "\r\nrefused: " +
+                                      ToUtf8(dotted) + " (its extension lies in a folder name)\r\n" +
+                                      "would end: status=3 SomeFilesFailed operation=12 succeeded=2 failed=2 "
+                                      "message=\"2 files failed to rename.\"\r\n");
+
+    const UniqueHandle held(
+        CreateFileW(inner.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const ProcessRun open = RunFront(L"--dry-run " + Quoted(dotted) + L" " + Quoted(inner));
+    EXPECT_EQ(open.standardOutput, "open: " + ToUtf8(inner) + "\r\n" +
+                                       "would end: status=4 FilesOpen operation=12 succeeded=0 failed=2 "
+                                       "message=\"Some of the files are open.\\nCan't complete rename operation.\"\r\n");
+}
+
+TEST_F(RenameFrontTest, AFileSpelledWithASlashFollowsItsFolder)
+{
+    // "X/f.txt" then "X": the file moves aside inside X, then X moves; both end renamed, nothing
+    // left under a temporary name.
+    Make(L"X\\f.txt");
+    const ProcessRun run = RunFront(Quoted(At(L"X/f.txt")) + L" " + Quoted(At(L"X")));
+    EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+    EXPECT_EQ(run.standardError, "status=0 Succeeded operation=12 succeeded=2 failed=0 message=\"\"\r\n");
+    EXPECT_EQ(run.standardOutput.find("File left under a temporary name"), std::string::npos);
+    EXPECT_EQ(ListFolder(folder), std::vector<std::wstring>{L"B"});
+    EXPECT_EQ(ReadFileBytes(At(L"B\\A.txt")), "X\\f.txt");
+}
+
+TEST_F(RenameFrontTest, RelativePathsAndATrailingBackslashAsTyped)
+{
+    Make(L"one.txt");
+    Make(L"Photos\\p.png");
+    const std::wstring program = ProgramFolder() + L"\\QuillmossRename.exe";
+    const ProcessRun run =
+        RunProcess(program, Quoted(program) + L" one.txt \".\\Photos\\\"", folder);
+    EXPECT_EQ(run.exitCode, 0u) << run.standardError;
+    EXPECT_EQ(ListFolder(folder), (std::vector<std::wstring>{L"A.txt", L"B"}));
+    EXPECT_EQ(ReadFileBytes(At(L"B\\p.png")), "Photos\\p.png");
+}
+
 TEST_F(RenameFrontTest, BadUsageExitsWithTwo)
 {
-    for (const std::wstring& arguments : {std::wstring(), std::wstring(L"--bogus"),
-                                          L"--list " + Quoted(At(L"no such list"))}) {
+    const std::wstring kept = Make(L"kept.txt");
+    for (const std::wstring& arguments :
+         {std::wstring(), std::wstring(L"--bogus"), L"--list " + Quoted(At(L"no such list")),
+          Quoted(kept) + L" C:\\", Quoted(kept) + L" \"\""}) {
         const ProcessRun run = RunFront(arguments);
         EXPECT_EQ(run.exitCode, 2u) << ToUtf8(arguments);
         EXPECT_EQ(run.standardError.rfind("QuillmossRename: ", 0), 0u) << run.standardError;
         EXPECT_NE(run.standardError.find("Usage: QuillmossRename"), std::string::npos);
         EXPECT_EQ(run.standardOutput, "");
     }
-    const ProcessRun help = RunFront(L"--help");
-    EXPECT_EQ(help.exitCode, 0u);
-    EXPECT_EQ(help.standardOutput.rfind("Usage: QuillmossRename", 0), 0u);
+    EXPECT_EQ(ListFolder(folder), std::vector<std::wstring>{L"kept.txt"});
+    EXPECT_NE(RunFront(Quoted(kept) + L" C:\\").standardError.find("cannot rename \"C:\\\""), std::string::npos);
+    for (const wchar_t* option : {L"--help", L"-h", L"-?", L"/?"}) {
+        const ProcessRun help = RunFront(option);
+        EXPECT_EQ(help.exitCode, 0u);
+        EXPECT_EQ(help.standardOutput.rfind("Usage: QuillmossRename", 0), 0u) << ToUtf8(option);
+    }
 }
 
 } // namespace

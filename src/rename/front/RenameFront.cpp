@@ -3,14 +3,15 @@
 #include <windows.h>
 #include <shlwapi.h>
 
-#include <array>
-#include <set>
+#include <cstdio>
+#include <exception>
 #include <utility>
 
 #include "diagnostics/DiagnosticStream.h"
-#include "files/FileMachine.h"
 #include "platform/UniqueHandle.h"
-#include "rename/FilesRenamerAlphabetize.h"
+#include "rename/OperationRunner.h"
+#include "rename/PathSpelling.h"
+#include "rename/front/DryRun.h"
 
 namespace {
 
@@ -19,29 +20,52 @@ bool IsBlank(const std::wstring& line)
     return line.find_first_not_of(L" \t") == std::wstring::npos;
 }
 
-// The file system compares names without case: two spellings of one file are one file.
-std::wstring IdentityOf(const std::wstring& path)
+// What a person types for help on Windows and elsewhere.
+bool IsHelpOption(const std::wstring& argument)
 {
-    std::wstring full = path;
-    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size > 0) {
-        std::wstring buffer(size, L'\0');
-        const DWORD length = GetFullPathNameW(path.c_str(), size, buffer.data(), nullptr);
-        if (length > 0 && length < size) {
-            full.assign(buffer.data(), length);
-        }
-    }
-    if (!full.empty()) {
-        CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
-    }
-    return full;
+    return argument == L"--help" || argument == L"-h" || argument == L"-?" || argument == L"/?";
 }
 
-// The name the alphabetical renamer gives the file at `position` among those it moves:
-// 'A' + position mod 26, written position div 26 + 1 times.
-std::wstring LetterName(std::size_t position)
+// Turns the text of a list file into lines: UTF-16 after its byte-order mark, else UTF-8.
+bool DecodeListText(const std::string& bytes, const std::wstring& listFile, std::wstring& text, std::wstring& problem)
 {
-    return std::wstring(position / 26 + 1, static_cast<wchar_t>(L'A' + position % 26));
+    if (bytes.size() >= 2 && ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'))) {
+        const bool bigEndian = bytes[0] == '\xFE';
+        if (bytes.size() % 2 != 0) {
+            problem = L"the list " + listFile + L" is not UTF-16 text (an odd number of bytes)";
+            return false;
+        }
+        text.clear();
+        for (std::size_t i = 2; i < bytes.size(); i += 2) {
+            const auto first = static_cast<unsigned char>(bytes[i]);
+            const auto second = static_cast<unsigned char>(bytes[i + 1]);
+            text.push_back(static_cast<wchar_t>(bigEndian ? (first << 8) | second : (second << 8) | first));
+        }
+        return true;
+    }
+    std::string utf8 = bytes;
+    if (utf8.rfind("\xEF\xBB\xBF", 0) == 0) {
+        utf8.erase(0, 3);
+    }
+    // No name holds a NUL: without a byte-order mark such a list is UTF-16 saved without one, or
+    // not text at all, and reading it as UTF-8 would make up paths.
+    if (utf8.find('\0') != std::string::npos) {
+        problem = L"the list " + listFile + L" holds NUL bytes: save it as UTF-8, or as UTF-16 with a byte-order mark";
+        return false;
+    }
+    text.clear();
+    if (!utf8.empty()) {
+        const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
+                                              nullptr, 0);
+        if (units == 0) {
+            problem = L"the list " + listFile + L" is not UTF-8 text";
+            return false;
+        }
+        text.resize(static_cast<std::size_t>(units));
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), text.data(),
+                            units);
+    }
+    return true;
 }
 
 } // namespace
@@ -51,15 +75,17 @@ RenameRequest ParseRenameRequest(const std::vector<std::wstring>& arguments)
     RenameRequest request;
     bool dryRun = false;
     bool optionsEnded = false;
+    PathList given;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::wstring& argument = arguments[i];
-        if (optionsEnded || argument.rfind(L"--", 0) != 0) {
-            request.paths.push_back(argument);
-        } else if (argument == L"--") {
-            optionsEnded = true;
-        } else if (argument == L"--help") {
+        if (!optionsEnded && IsHelpOption(argument)) {
             request.action = RenameRequest::Action::Help;
             return request;
+        }
+        if (optionsEnded || argument.rfind(L"--", 0) != 0) {
+            given.push_back(argument);
+        } else if (argument == L"--") {
+            optionsEnded = true;
         } else if (argument == L"--dry-run") {
             dryRun = true;
         } else if (argument == L"--list") {
@@ -67,7 +93,7 @@ RenameRequest ParseRenameRequest(const std::vector<std::wstring>& arguments)
                 request.problem = L"--list needs a file";
                 return request;
             }
-            if (!ReadPathListFile(arguments[++i], request.paths, request.problem)) {
+            if (!ReadPathListFile(arguments[++i], given, request.problem)) {
                 return request;
             }
         } else {
@@ -75,9 +101,22 @@ RenameRequest ParseRenameRequest(const std::vector<std::wstring>& arguments)
             return request;
         }
     }
-    if (request.paths.empty()) {
+    if (given.empty()) {
         request.problem = L"no paths to rename";
         return request;
+    }
+    // The engine gets one spelling of each path, and nothing is touched when any path cannot be
+    // renamed at all.
+    request.paths.reserve(given.size());
+    for (const std::wstring& path : given) {
+        std::wstring resolved;
+        if (!ResolvePath(path, resolved)) {
+            request.paths.clear();
+            request.problem = L"cannot rename \"" + path + L"\": no folder holds it (it is empty, a drive or share root, "
+                              L"a device, or not a path)";
+            return request;
+        }
+        request.paths.push_back(std::move(resolved));
     }
     request.action = dryRun ? RenameRequest::Action::DryRun : RenameRequest::Action::Rename;
     return request;
@@ -100,21 +139,9 @@ bool ReadPathListFile(const std::wstring& listFile, PathList& paths, std::wstrin
         problem = L"cannot read the list " + listFile;
         return false;
     }
-    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) {
-        bytes.erase(0, 3);
-    }
-
     std::wstring text;
-    if (!bytes.empty()) {
-        const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
-                                              static_cast<int>(bytes.size()), nullptr, 0);
-        if (units == 0) {
-            problem = L"the list " + listFile + L" is not UTF-8 text";
-            return false;
-        }
-        text.resize(static_cast<std::size_t>(units));
-        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), static_cast<int>(bytes.size()), text.data(),
-                            units);
+    if (!DecodeListText(bytes, listFile, text, problem)) {
+        return false;
     }
 
     std::size_t start = 0;
@@ -158,39 +185,79 @@ std::string SummaryLine(const OperationResult& result)
            " message=\"" + message + "\"";
 }
 
-void WriteDryRun(const PathList& paths, std::wostream& stream)
+std::vector<std::wstring> SplitArguments(const std::wstring& commandLine)
 {
-    std::set<std::wstring> movedAside;
-    std::vector<std::pair<std::wstring, std::wstring>> plan;
-    for (const std::wstring& path : paths) {
-        if (!PathFileExistsW(path.c_str()) || !movedAside.insert(IdentityOf(path)).second) {
-            stream << L"missing: ";
-            WriteUtf8(path, true, stream);
-            continue;
-        }
-        std::wstring folder;
-        std::wstring extension;
-        {
-            const FileMachine record(nullptr, path);
-            record.GetFolder(folder);
-            record.GetExtension(extension);
-        }
-        std::wstring newPath;
-        BuildNewPath(folder, LetterName(plan.size()), extension, newPath);
-        plan.emplace_back(path, std::move(newPath));
-    }
-    for (const auto& [oldPath, newPath] : plan) {
-        WriteUtf8(oldPath, false, stream);
-        stream << L" -> ";
-        WriteUtf8(newPath, true, stream);
-    }
-    for (const auto& entry : plan) {
-        const std::wstring& newPath = entry.second;
-        if (PathFileExistsW(newPath.c_str()) && movedAside.count(IdentityOf(newPath)) == 0) {
-            stream << L"taken: ";
-            WriteUtf8(newPath, true, stream);
+    std::vector<std::wstring> arguments;
+    std::wstring argument;
+    bool inArgument = false;
+    bool quoted = false;
+    for (const wchar_t unit : commandLine) {
+        if (unit == L'"') {
+            quoted = !quoted;
+            inArgument = true;
+        } else if (!quoted && (unit == L' ' || unit == L'\t')) {
+            if (inArgument) {
+                arguments.push_back(std::move(argument));
+                argument.clear();
+                inArgument = false;
+            }
+        } else {
+            argument.push_back(unit);
+            inArgument = true;
         }
     }
+    if (inArgument) {
+        arguments.push_back(std::move(argument));
+    }
+    if (!arguments.empty()) {
+        arguments.erase(arguments.begin());
+    }
+    return arguments;
+}
+
+int RunRenameProgram(const std::vector<std::wstring>& arguments)
+{
+    const RenameRequest request = ParseRenameRequest(arguments);
+    switch (request.action) {
+    case RenameRequest::Action::Help:
+        std::fputs(RenameUsage(), stdout);
+        return 0;
+    case RenameRequest::Action::BadUsage: {
+        const std::wstring units = ToUtf8Units(request.problem);
+        const std::string problem(units.begin(), units.end());
+        std::fprintf(stderr, "QuillmossRename: %s\n\n%s", problem.c_str(), RenameUsage());
+        return badUsageExitCode;
+    }
+    case RenameRequest::Action::DryRun:
+        WriteDryRun(request.paths, PredictRename(request.paths), DiagnosticStream());
+        DiagnosticStream().flush();
+        return 0;
+    case RenameRequest::Action::Rename:
+        break;
+    }
+
+    OperationResult result;
+    OperationRunner runner;
+    PathList paths = request.paths;
+    runner.Alphabetize(result, paths);
+    DiagnosticStream().flush();
+    std::fprintf(stderr, "%s\n", SummaryLine(result).c_str());
+    return result.statusCode;
+}
+
+int RunGuarded(const std::function<int()>& program, std::FILE* errors)
+{
+    // Whatever escapes the engine has already put the files it moved back; what is left to do is
+    // to say so in a way no status code can be mistaken for.
+    try {
+        return program();
+    } catch (const std::exception& exception) {
+        std::fprintf(errors, "QuillmossRename: internal error: %s\n", exception.what());
+    } catch (...) {
+        std::fprintf(errors, "QuillmossRename: internal error: unknown exception\n");
+    }
+    std::fflush(errors);
+    return internalErrorExitCode;
 }
 
 const char* RenameUsage()
@@ -202,11 +269,18 @@ const char* RenameUsage()
            "one's folder and lower-cased extension. Asks once before replacing anything that already\n"
            "stands at a new name, and sends what it replaces to the recycle bin.\n"
            "\n"
-           "  --list FILE  read the paths from FILE (UTF-8, one a line; blank lines are skipped)\n"
-           "  --dry-run    print what would be renamed, missing and replaced; change nothing\n"
-           "  --help       print this text\n"
+           "A path may be relative, use / or \\, end in a separator, or use a short name: each is\n"
+           "resolved to its full path first. A drive or share root, a device or an empty path is\n"
+           "refused before anything is touched.\n"
+           "\n"
+           "  --list FILE  read the paths from FILE (UTF-8, or UTF-16 with a byte-order mark; one a\n"
+           "               line; blank lines are skipped)\n"
+           "  --dry-run    print what the rename would do, file by file, and how it would end;\n"
+           "               change nothing\n"
+           "  --help, -h, -?, /?  print this text\n"
            "\n"
            "The engine's diagnostic lines go to standard output, a summary line to standard error.\n"
            "Exit code: the status (0 succeeded, 1 unexpected error, 3 some files failed, 4 files open,\n"
-           "6 declined), 2 for bad usage.\n";
+           "6 declined), 2 for bad usage, 70 for an internal error (after the files the engine had\n"
+           "moved were put back).\n";
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <ostream>
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,19 +17,33 @@ struct RenameRequest {
     std::wstring problem;
 };
 
-// `arguments` are the program's arguments without its own name.
+// The exit codes besides the engine's status codes.
+inline constexpr int badUsageExitCode = 2;
+inline constexpr int internalErrorExitCode = 70;
+
+// `arguments` are the program's arguments without its own name. The paths come back resolved,
+// one spelling each (see PathSpelling.h); a path that cannot be renamed at all is bad usage.
 RenameRequest ParseRenameRequest(const std::vector<std::wstring>& arguments);
 
-// Appends the paths of a UTF-8 list file, one a line (a BOM, CR LF line ends and blank lines
-// are allowed). Returns false, with `problem` set, when the file cannot be read or is not UTF-8.
+// Appends the paths of a list file, one a line: UTF-16 after its byte-order mark, otherwise UTF-8
+// (a BOM, CR LF line ends and blank lines are allowed). Returns false, with `problem` set, when
+// the file cannot be read, is not such text, or holds NUL bytes without a UTF-16 byte-order mark.
 bool ReadPathListFile(const std::wstring& listFile, PathList& paths, std::wstring& problem);
 
 // One line: status=3 SomeFilesFailed operation=12 succeeded=2 failed=1 message="..."
 std::string SummaryLine(const OperationResult& result);
 
-// What a rename of `paths` would do, touching nothing: "old -> new" for every file that would
-// be moved, "missing: path" for every path that would count as missing, then "taken: path" for
-// every new path that something outside the batch holds.
-void WriteDryRun(const PathList& paths, std::wostream& stream);
+// The program's arguments, without its own name. No path holds a double quote, so a quote only
+// opens or closes quoting and a backslash is always a backslash: "C:\Photos\" (what tab
+// completion writes) is the folder C:\Photos\, where the usual rules would take its closing
+// quote for text and run it into the next argument.
+std::vector<std::wstring> SplitArguments(const std::wstring& commandLine);
+
+// The whole program: help, bad usage, a dry run or a rename; returns the exit code.
+int RunRenameProgram(const std::vector<std::wstring>& arguments);
+
+// Runs `program`; an exception that escapes it becomes one line on `errors`
+// ("QuillmossRename: internal error: ...") and internalErrorExitCode.
+int RunGuarded(const std::function<int()>& program, std::FILE* errors);
 
 const char* RenameUsage();

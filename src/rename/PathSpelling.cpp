@@ -1,0 +1,146 @@
+#include "rename/PathSpelling.h"
+
+#include <windows.h>
+
+namespace {
+
+// GetFullPathNameW and GetLongPathNameW into a string of the size they ask for; false on failure.
+template <typename Call>
+bool CallForPath(Call call, std::wstring& out)
+{
+    const DWORD size = call(nullptr, 0);
+    if (size == 0) {
+        return false;
+    }
+    std::wstring buffer(size, L'\0');
+    const DWORD length = call(buffer.data(), size);
+    if (length == 0 || length >= size) {
+        return false;
+    }
+    buffer.resize(length);
+    out = std::move(buffer);
+    return true;
+}
+
+bool FullPathOf(const std::wstring& path, std::wstring& full)
+{
+    return CallForPath(
+        [&path](wchar_t* buffer, DWORD size) { return GetFullPathNameW(path.c_str(), size, buffer, nullptr); }, full);
+}
+
+bool IsDriveLetter(wchar_t unit)
+{
+    return (unit >= L'A' && unit <= L'Z') || (unit >= L'a' && unit <= L'z');
+}
+
+bool StartsWith(const std::wstring& text, const wchar_t* prefix)
+{
+    const std::size_t length = std::char_traits<wchar_t>::length(prefix);
+    return text.size() >= length &&
+           CompareStringOrdinal(text.c_str(), static_cast<int>(length), prefix, static_cast<int>(length), TRUE) ==
+               CSTR_EQUAL;
+}
+
+// The units of a full path that make its root: "C:\" or "\\server\share" (0 when neither).
+std::size_t RootLength(const std::wstring& full)
+{
+    if (full.size() >= 3 && IsDriveLetter(full[0]) && full[1] == L':' && full[2] == L'\\') {
+        return 3;
+    }
+    if (StartsWith(full, L"\\\\")) {
+        const std::size_t server = full.find(L'\\', 2);
+        if (server == std::wstring::npos || server == 2) {
+            return 0;
+        }
+        const std::size_t share = full.find(L'\\', server + 1);
+        return share == std::wstring::npos ? full.size() : share;
+    }
+    return 0;
+}
+
+// The same path without a "\\?\" or "\\.\" prefix, when it has one that can be dropped: a drive
+// path or, after "\\?\UNC\", a share. In "\\?\" form the system takes every name literally, so the
+// prefix may only go when resolving the rest changes nothing ("\\?\C:\a." names a file "a.", which
+// "C:\a." does not).
+bool WithoutLocalPrefix(const std::wstring& path, std::wstring& plain)
+{
+    const bool literal = StartsWith(path, L"\\\\?\\");
+    if (!literal && !StartsWith(path, L"\\\\.\\")) {
+        plain = path;
+        return true;
+    }
+    if (literal && StartsWith(path, L"\\\\?\\UNC\\")) {
+        plain = L"\\\\" + path.substr(8);
+    } else if (path.size() >= 7 && IsDriveLetter(path[4]) && path[5] == L':' && path[6] == L'\\') {
+        plain = path.substr(4);
+    } else {
+        return false;
+    }
+    std::wstring full;
+    return !literal || (FullPathOf(plain, full) && full == plain);
+}
+
+} // namespace
+
+bool ResolvePath(const std::wstring& path, std::wstring& resolved)
+{
+    if (path.empty() || path.find(L'\0') != std::wstring::npos) {
+        return false;
+    }
+    std::wstring plain;
+    std::wstring full;
+    if (!WithoutLocalPrefix(path, plain) || !FullPathOf(plain, full)) {
+        return false;
+    }
+    // A device ("CON", "\\.\pipe\x") or another namespace is no entry of a folder.
+    const std::size_t root = RootLength(full);
+    if (root == 0) {
+        return false;
+    }
+    while (full.size() > root && full.back() == L'\\') {
+        full.pop_back();
+    }
+    if (full.size() <= root) {
+        return false;
+    }
+    std::wstring longForm;
+    if (CallForPath([&full](wchar_t* buffer,
+                            DWORD size) { return GetLongPathNameW(full.c_str(), buffer, size); },
+                    longForm)) {
+        full = std::move(longForm);
+    }
+    resolved = std::move(full);
+    return true;
+}
+
+std::wstring FolderOf(const std::wstring& path)
+{
+    const std::size_t slash = path.rfind(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring CaseFolded(std::wstring path)
+{
+    if (!path.empty()) {
+        CharUpperBuffW(path.data(), static_cast<DWORD>(path.size()));
+    }
+    return path;
+}
+
+bool SamePath(const std::wstring& first, const std::wstring& second)
+{
+    return CompareStringOrdinal(first.c_str(), static_cast<int>(first.size()), second.c_str(),
+                                static_cast<int>(second.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool IsInsideFolder(const std::wstring& path, const std::wstring& folder)
+{
+    return path.size() > folder.size() && path[folder.size()] == L'\\' &&
+           CompareStringOrdinal(path.c_str(), static_cast<int>(folder.size()), folder.c_str(),
+                                static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::wstring Rebased(const std::wstring& path, const std::wstring& from, const std::wstring& to)
+{
+    return to + path.substr(from.size());
+}

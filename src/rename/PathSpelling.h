@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+// How the bulk renamer spells, compares and rebases paths. A person may name one file in many
+// ways ("C:\D\X/f.txt", "..\X\f.txt", "C:\D\X\F.TXT.", "C:\D\LONGNA~1\f.txt", "\\?\C:\D\X\f.txt");
+// the renamer works on one spelling of each, so that a file's folder is the folder the file is in
+// and two spellings of one folder are one folder.
+
+// The one spelling: the full path (relative paths, "." and "..", "/" separators and the trailing
+// dots and blanks of names resolved as the system resolves them), no trailing separator, the
+// names of an existing entry as the file system stores them (short names expanded), and a "\\?\"
+// or "\\.\" prefix dropped where the same path can be written without it. False when the path
+// cannot be placed in a folder: empty, holding a NUL, a drive or share root, a device, or not
+// resolvable.
+bool ResolvePath(const std::wstring& path, std::wstring& resolved);
+
+// The text before the last backslash; empty without one.
+std::wstring FolderOf(const std::wstring& path);
+
+// Upper-cased as the file system compares names, for use as a key.
+std::wstring CaseFolded(std::wstring path);
+
+// Whether two resolved paths name the same entry (the file system compares names without case).
+bool SamePath(const std::wstring& first, const std::wstring& second);
+
+// Whether the resolved `path` lies in `folder` or below it.
+bool IsInsideFolder(const std::wstring& path, const std::wstring& folder);
+
+// `path`, which lies in `from` or is `from`, with that leading folder replaced by `to`.
+std::wstring Rebased(const std::wstring& path, const std::wstring& from, const std::wstring& to);
