@@ -3,25 +3,31 @@
 
 # Whether this host can execute 32-bit x86 programs, found by starting one (the 32-bit Wine
 # loader): some kernels are built without IA-32 emulation and refuse every 32-bit program, and
-# nothing short of trying tells them apart. QM_HOST_32BIT_PROBE names another program to try, so
-# that the 64-bit-only path can be exercised on a host that runs both. On failure,
-# qm_host_32bit_reason says why.
+# nothing short of trying tells them apart. Only that refusal ("Exec format error", exit code 126)
+# means "no": a 32-bit Wine that fails for another reason is a broken installation, and the script
+# stops rather than quietly testing less. QM_HOST_32BIT_PROBE names another program to try, whose
+# failure of any kind means "no", so that the 64-bit-only path can be exercised on a host that runs
+# both. On "no", qm_host_32bit_reason says why. The answer is kept for the rest of the script.
 qm_host_runs_32bit() {
-  local probe=${QM_HOST_32BIT_PROBE:-/usr/lib/wine/wine} output
-  qm_host_32bit_reason=""
-  if output=$("$probe" --version 2>&1); then
-    return 0
+  if [ -z "${qm_host_32bit:-}" ]; then
+    local probe=${QM_HOST_32BIT_PROBE:-/usr/lib/wine/wine} output status=0
+    output=$("$probe" --version 2>&1) || status=$?
+    # Bash words a refusal "<script>: line N: <program>: cannot execute binary file: Exec format error".
+    output=$(printf '%s\n' "$output" | head -n 1 | sed 's/^.*: line [0-9]*: //')
+    output=${output#"$probe: "}
+    if [ "$status" -eq 0 ]; then
+      qm_host_32bit=yes
+    elif [ "$status" -eq 126 ] || [ -n "${QM_HOST_32BIT_PROBE:-}" ]; then
+      qm_host_32bit=no
+      [ "$status" -eq 126 ] || output="exit code $status"
+      qm_host_32bit_reason="starting the 32-bit program $probe failed: $output"
+    else
+      echo "wine: the 32-bit Wine loader $probe fails (exit code $status${output:+: $output});" \
+        "reinstall wine32:i386 (scripts/bootstrap)" >&2
+      exit 1
+    fi
   fi
-  # Bash words it "<script>: line N: <program>: cannot execute binary file: Exec format error".
-  output=$(printf '%s\n' "$output" | head -n 1 | sed "s/^.*: line [0-9]*: //; s|^$probe: ||; s/ *\$//")
-  qm_host_32bit_reason="starting the 32-bit program $probe failed${output:+: $output}"
-  return 1
-}
-
-# The architecture this host runs the programs of: 32 where it can run 32-bit programs (the ones
-# the installer ships), otherwise 64.
-qm_host_arch() {
-  if qm_host_runs_32bit; then echo 32; else echo 64; fi
+  [ "$qm_host_32bit" = yes ]
 }
 
 # The architecture of a Windows executable (32 or 64) from its PE header, or nothing when the file

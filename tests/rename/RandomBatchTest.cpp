@@ -1,12 +1,16 @@
 // Random batches with injected faults: whatever happens, no file may be lost or left where
 // nobody can find it. Each batch is a random tree of real files with distinct contents; after the
 // run every content must exist exactly once, in a place that the outcome allows, and the result
-// must agree with the disk. Fixed seeds; QM_SOAK_SECONDS=N runs the generator for N seconds more,
-// QM_FIRST_SEED=S starts it at seed S, QM_SEED_COUNT=N runs N fixed seeds instead of 120.
+// must agree with the disk. Sources are spelled as people type them (relative, with "/" or "..",
+// a trailing backslash, a short name, another case). A second property: without faults, the dry
+// run's prediction is what the run then does. Fixed seeds, always run in full; QM_SOAK_SECONDS=N
+// runs the generator for N seconds more, QM_FIRST_SEED=S starts it at seed S, QM_SEED_COUNT=N
+// runs N fixed seeds instead of 120.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -24,6 +28,8 @@
 #include "rename/FilesRenamer.h"
 #include "rename/FilesRenamerAlphabetize.h"
 #include "rename/OperationRunner.h"
+#include "rename/PathSpelling.h"
+#include "rename/front/DryRun.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/TestFiles.h"
 #include "support/TestProcess.h"
@@ -84,9 +90,11 @@ struct Item {
     bool folder = false;
 };
 
-// Where a batch entry went in the model: moved aside at `position`, or not (missing).
+// Where a batch entry went in the model: moved aside at `position`, or not (missing). `path` is
+// the entry's real path (the spelling the batch gave it resolved), `spelling` what the batch gave.
 struct Entry {
     std::wstring path;
+    std::wstring spelling;
     std::optional<std::size_t> itemIndex;
     std::optional<std::size_t> position;
     std::wstring newPath;
@@ -176,22 +184,84 @@ public:
 
     void Run()
     {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        Prepare();
+        ChooseFault();
+        SCOPED_TRACE(std::string("fault: ") + FaultName(fault) + (throughProgram ? ", through the program" : ""));
+        Execute();
+        ReleaseHandles();
+        Check();
+        KeepOutputOfAFailure();
+        ++totals.batches;
+        ++totals.byFault[FaultName(fault)];
+        totals.faults += fault == Fault::None ? 0 : 1;
+    }
+
+    // Without faults: the dry run's prediction, then the run on the same tree, must agree on
+    // every file, the question, the recycled paths and the result.
+    void RunPredicted()
+    {
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", prediction");
+        Prepare();
+        answer = Chance(0.5) ? IDYES : IDNO;
+        const std::vector<const Entry*> moved = MovedEntries();
+        if (!moved.empty() && Chance(0.15)) {
+            const Entry* held = Pick(moved);
+            if (!items[*held->itemIndex].folder) {
+                HoldOpen(held->path);
+            }
+        }
+        RenamePrediction prediction;
+        {
+            const InCurrentFolder inRoot(root);
+            prediction = PredictRename(batch);
+        }
+        Execute();
+        ReleaseHandles();
+        Check();
+        CheckPrediction(prediction);
+        KeepOutputOfAFailure();
+        ++totals.batches;
+    }
+
+private:
+    // Relative spellings are relative to the batch's root, in the test and in the program alike.
+    class InCurrentFolder {
+    public:
+        explicit InCurrentFolder(const std::wstring& folder)
+        {
+            previous.resize(MAX_PATH);
+            previous.resize(GetCurrentDirectoryW(MAX_PATH, previous.data()));
+            SetCurrentDirectoryW(folder.c_str());
+        }
+        ~InCurrentFolder() { SetCurrentDirectoryW(previous.c_str()); }
+        InCurrentFolder(const InCurrentFolder&) = delete;
+        InCurrentFolder& operator=(const InCurrentFolder&) = delete;
+
+    private:
+        std::wstring previous;
+    };
+
+    void Prepare()
+    {
         root = MakeScratchFolder(L"random batch");
         ClearTrash();
         BuildTree();
         BuildBatch();
         PlanModel();
         AddOutsideFilesAtNewPaths();
-        ChooseFault();
-        Execute();
-        ReleaseHandles();
-        Check();
-        ++totals.batches;
-        ++totals.byFault[FaultName(fault)];
-        totals.faults += fault == Fault::None ? 0 : 1;
     }
 
-private:
+    // A failure keeps what the engine or the program wrote, with the seed above it.
+    void KeepOutputOfAFailure() const
+    {
+        if (::testing::Test::HasFailure()) {
+            std::cout << "seed " << seed << ", fault " << FaultName(fault) << ", exit code " << exitCode
+                      << "\n--- standard output\n" << ToUtf8(output) << "--- standard error\n" << errors
+                      << "---\n";
+        }
+    }
+
     template <typename T>
     const T& Pick(const std::vector<T>& values)
     {
@@ -255,44 +325,80 @@ private:
         }
     }
 
+    // A spelling of `path` (an entry of the tree) that resolves to it.
+    std::wstring Spelled(const std::wstring& path, bool folder)
+    {
+        const std::wstring relative = path.substr(root.size() + 1);
+        switch (std::uniform_int_distribution<int>(0, 9)(random)) {
+        case 0: {
+            std::wstring slashed = path;
+            slashed[slashed.rfind(L'\\')] = L'/';
+            return slashed;
+        }
+        case 1: return relative;
+        case 2: {
+            const std::size_t slash = relative.find(L'\\');
+            return slash == std::wstring::npos ? L".\\" + relative
+                                               : L".\\" + relative.substr(0, slash) + L"\\..\\" + relative;
+        }
+        case 3: return folder ? path + L"\\" : path;
+        case 4: {
+            std::array<wchar_t, MAX_PATH> shortPath{};
+            const DWORD length = GetShortPathNameW(path.c_str(), shortPath.data(), MAX_PATH);
+            return length == 0 || length >= MAX_PATH ? path : std::wstring(shortPath.data(), length);
+        }
+        case 5: {
+            std::wstring mixed = path;
+            for (std::size_t i = root.size(); i < mixed.size(); ++i) {
+                if (Chance(0.5)) {
+                    CharUpperBuffW(&mixed[i], 1);
+                } else {
+                    CharLowerBuffW(&mixed[i], 1);
+                }
+            }
+            return mixed;
+        }
+        default: return path;
+        }
+    }
+
     void BuildBatch()
     {
+        std::vector<std::size_t> chosen;
         for (std::size_t i = 0; i < items.size(); ++i) {
             // Top folders join less often: they take everything below them along.
             const bool topFolder = items[i].folder && FolderOf(items[i].path) == root;
             if (Chance(topFolder ? 0.15 : 0.7)) {
-                batch.push_back(items[i].path);
+                chosen.push_back(i);
             }
         }
-        std::shuffle(batch.begin(), batch.end(), random);
+        std::shuffle(chosen.begin(), chosen.end(), random);
+        for (const std::size_t i : chosen) {
+            batchItems.emplace_back(i);
+            batch.push_back(Spelled(items[i].path, items[i].folder));
+        }
         const int extras = std::uniform_int_distribution<int>(0, 3)(random);
-        for (int e = 0; e < extras && !batch.empty(); ++e) {
+        for (int e = 0; e < extras && !chosen.empty(); ++e) {
             const std::size_t at = std::uniform_int_distribution<std::size_t>(0, batch.size())(random);
-            const std::wstring& some = Pick(batch);
+            const std::size_t some = Pick(chosen);
             std::wstring extra;
+            std::optional<std::size_t> item = some;
             switch (std::uniform_int_distribution<int>(0, 3)(random)) {
-            case 0: extra = FolderOf(some) + L"\\missing " + std::to_wstring(e) + L".txt"; break;
-            case 1: extra = some; break;
+            case 0:
+                extra = FolderOf(items[some].path) + L"\\missing " + std::to_wstring(e) + L".txt";
+                item.reset();
+                break;
+            case 1: extra = items[some].path; break;
             case 2: {
-                extra = some;
+                extra = items[some].path;
                 CharUpperBuffW(extra.data(), static_cast<DWORD>(extra.size()));
                 break;
             }
-            default: extra = some + L"."; break;
+            default: extra = items[some].path + L"."; break;
             }
             batch.insert(batch.begin() + static_cast<std::ptrdiff_t>(at), extra);
+            batchItems.insert(batchItems.begin() + static_cast<std::ptrdiff_t>(at), item);
         }
-    }
-
-    std::optional<std::size_t> ItemAt(const std::wstring& path) const
-    {
-        const std::wstring canon = Canon(path);
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            if (Canon(items[i].path) == canon) {
-                return i;
-            }
-        }
-        return std::nullopt;
     }
 
     // Which entries move, at which position, and where they would end on success.
@@ -300,10 +406,11 @@ private:
     {
         std::vector<std::wstring> movedCanon;
         std::size_t position = 0;
-        for (const std::wstring& path : batch) {
-            Entry entry{path, ItemAt(path), std::nullopt, L""};
-            const std::wstring canon = Canon(path);
-            bool present = entry.itemIndex.has_value();
+        for (std::size_t b = 0; b < batch.size(); ++b) {
+            const std::optional<std::size_t> item = batchItems[b];
+            Entry entry{item ? items[*item].path : batch[b], batch[b], item, std::nullopt, L""};
+            const std::wstring canon = Canon(entry.path);
+            bool present = item.has_value();
             for (const std::wstring& moved : movedCanon) {
                 if (canon == moved || IsInside(canon, moved)) {
                     present = false;
@@ -311,8 +418,7 @@ private:
             }
             if (present) {
                 entry.position = position;
-                // Named after the entry it spells: the renamer resolves every spelling first.
-                entry.newPath = ModelNewPath(items[*entry.itemIndex].path, position++);
+                entry.newPath = ModelNewPath(entry.path, position++);
                 movedCanon.push_back(canon);
             }
             entries.push_back(entry);
@@ -348,6 +454,22 @@ private:
                                            Fault::ComputeNamesTooFew};
         fault = Pick(faults);
         answer = Chance(0.5) ? IDYES : IDNO;
+        if (fault == Fault::DestinationTaken) {
+            // The new path is taken once every check is done, when the first file has already
+            // taken its own new name: the victim is a later file whose folder stays where it is.
+            const std::vector<const Entry*> moved = MovedEntries();
+            std::vector<const Entry*> candidates;
+            for (std::size_t m = 1; m < moved.size(); ++m) {
+                if (!InsideAMovedFolder(moved[m]->path)) {
+                    candidates.push_back(moved[m]);
+                }
+            }
+            if (candidates.empty()) {
+                fault = Fault::None;
+            } else {
+                victim = Pick(candidates);
+            }
+        }
         // Some batches run in a real QuillmossRename.exe, so the bytes it writes can be checked.
         // (The program refuses an empty list as bad usage.)
         throughProgram = (fault == Fault::None || fault == Fault::SourceOpenBeforeProbe) && Chance(0.5) && !batch.empty();
@@ -374,20 +496,28 @@ private:
                 }
             };
         }
-        if ((fault == Fault::DestinationTaken || fault == Fault::TemporaryNameHeldOpen) && !moved.empty()) {
-            const Entry* victim = Pick(moved);
-            buffer.onLine = [this, victim, fired = false](const std::wstring& line) mutable {
+        if (fault == Fault::DestinationTaken) {
+            // The naming step writes a look-up line for each file and checks its new path right
+            // after it; the first other line comes once every check is done.
+            buffer.onLine = [this, naming = false, fired = false](const std::wstring& line) mutable {
+                const bool lookUp = line.rfind(L"FileMachine: FindFirstFile failed for ", 0) == 0;
+                if (!fired && naming && !lookUp) {
+                    fired = true;
+                    CreateDirectoryW(victim->newPath.c_str(), nullptr);
+                }
+                naming = naming || lookUp;
+            };
+        }
+        if (fault == Fault::TemporaryNameHeldOpen && !moved.empty()) {
+            const Entry* held = Pick(moved);
+            buffer.onLine = [this, held, fired = false](const std::wstring& line) mutable {
                 if (fired || line.rfind(L"FileMachine: FindFirstFile failed for ", 0) != 0) {
                     return;
                 }
                 fired = true;
-                if (fault == Fault::DestinationTaken) {
-                    CreateDirectoryW(victim->newPath.c_str(), nullptr);
-                } else {
-                    for (const std::wstring& name : TemporaryFilesIn(FolderOf(victim->path))) {
-                        HoldOpen(FolderOf(victim->path) + L"\\" + name);
-                        break;
-                    }
+                for (const std::wstring& name : TemporaryFilesIn(FolderOf(held->path))) {
+                    HoldOpen(FolderOf(held->path) + L"\\" + name);
+                    break;
                 }
             };
         }
@@ -397,11 +527,15 @@ private:
     {
         if (fault == Fault::SourceOpenBeforeProbe) {
             const std::vector<const Entry*> moved = MovedEntries();
-            if (!moved.empty() && !items[*Pick(moved)->itemIndex].folder) {
-                HoldOpen(Pick(moved)->path);
+            if (!moved.empty()) {
+                const Entry* held = Pick(moved);
+                if (!items[*held->itemIndex].folder) {
+                    HoldOpen(held->path);
+                }
             }
         }
         MessageBoxAnswerer answerer(answer);
+        const InCurrentFolder inRoot(root);
         if (throughProgram) {
             const std::wstring list = MakeTemporaryFilePath(L"list");
             std::wstring text;
@@ -410,10 +544,12 @@ private:
             }
             WriteFileBytes(list, ToUtf8(text));
             const std::wstring program = ProgramFolder() + L"\\QuillmossRename.exe";
-            const ProcessRun run = RunProcess(program, Quoted(program) + L" --list " + Quoted(list));
+            const ProcessRun run = RunProcess(program, Quoted(program) + L" --list " + Quoted(list), root);
             DeleteFileW(list.c_str());
-            CheckBytes(run.standardOutput);
             output = FromUtf8(run.standardOutput);
+            errors = run.standardError;
+            exitCode = run.exitCode;
+            CheckBytes(run.standardOutput);
             ParseSummary(run.standardError);
             EXPECT_EQ(run.exitCode, static_cast<DWORD>(result.statusCode));
         } else {
@@ -466,7 +602,7 @@ private:
         ASSERT_EQ(std::sscanf(summary.c_str(), "status=%d %63s operation=%d succeeded=%d failed=%d", &status, name,
                               &operation, &succeeded, &failed),
                   5)
-            << summary;
+            << "no summary line from the program (seed " << seed << ", exit code " << exitCode << "): " << summary;
         result.statusCode = status;
         result.operationCode = operation;
         result.succeededCount = succeeded;
@@ -514,6 +650,16 @@ private:
         return false;
     }
 
+    bool InsideAMovedFolder(const std::wstring& path) const
+    {
+        for (const Entry& entry : entries) {
+            if (entry.position && IsInside(Canon(path), Canon(entry.path))) {
+                return true;
+            }
+        }
+        return false;
+    }
+
     // The places a path may be in after the run: its moved ancestors may have ended under their
     // old or new names.
     std::set<std::wstring> Resolve(const std::wstring& folder, const std::wstring& leaf) const
@@ -546,7 +692,10 @@ private:
             }
         }
 
+        // A file whose new name is its old one (A.txt first in the batch) is at both: the disk
+        // cannot tell whether it was renamed, so such files bound the count from above only.
         int atNewName = 0;
+        int atBoth = 0;
         for (std::size_t i = 0; i < items.size(); ++i) {
             const Item& item = items[i];
             const std::vector<std::wstring>& places = found[item.token];
@@ -568,10 +717,8 @@ private:
             if (moved != movedByItem.end()) {
                 const std::set<std::wstring> renamed =
                     Resolve(FolderOf(moved->second->newPath), LeafOf(moved->second->newPath));
-                // A file already named as its new name (A.txt first in the batch) is at both.
-                const bool renamingOutcome = result.statusCode == 0 || result.statusCode == 3;
-                if (renamed.count(canonPlace) != 0 && (renamingOutcome || allowed.count(canonPlace) == 0)) {
-                    ++atNewName;
+                if (renamed.count(canonPlace) != 0) {
+                    ++(allowed.count(canonPlace) != 0 ? atBoth : atNewName);
                     continue;
                 }
                 const std::wstring leaf = LeafOf(place);
@@ -582,9 +729,10 @@ private:
                 }
             }
             if (InsideANamedTemporaryFolder(place)) {
-                // Renamed where it lies, inside a folder that could not take its own new name.
+                // Inside a folder that could go neither forward nor back: renamed where it lies,
+                // back under its old name, or both when the two names are one.
                 if (moved != movedByItem.end() && Canon(LeafOf(place)) == Canon(LeafOf(moved->second->newPath))) {
-                    ++atNewName;
+                    ++(Canon(LeafOf(place)) == Canon(LeafOf(item.path)) ? atBoth : atNewName);
                 }
                 continue;
             }
@@ -600,11 +748,15 @@ private:
         case 0:
             EXPECT_EQ(result.succeededCount, sources);
             EXPECT_EQ(result.failedCount, 0);
-            EXPECT_EQ(atNewName, static_cast<int>(MovedEntries().size()));
+            EXPECT_EQ(atNewName + atBoth, static_cast<int>(MovedEntries().size()));
             break;
         case 3:
             EXPECT_EQ(result.succeededCount + result.failedCount, sources);
-            EXPECT_EQ(result.succeededCount, atNewName) << "seed " << seed;
+            EXPECT_GE(result.succeededCount, atNewName);
+            EXPECT_LE(result.succeededCount, atNewName + atBoth);
+            if (fault == Fault::DestinationTaken) {
+                EXPECT_GE(result.failedCount, 1) << "the taken destination did not make a rename fail";
+            }
             break;
         case 1:
         case 4:
@@ -630,6 +782,55 @@ private:
         scan(root);
     }
 
+    void CheckPrediction(const RenamePrediction& prediction)
+    {
+        EXPECT_TRUE(prediction.unplaced.empty() && prediction.noTemporaryName.empty());
+        EXPECT_EQ(boxesAnswered > 0, !prediction.taken.empty());
+        const OperationResult& expected =
+            prediction.taken.empty() || answer == IDYES ? prediction.result : prediction.declined;
+        EXPECT_EQ(result.statusCode, expected.statusCode);
+        EXPECT_EQ(result.message, expected.message);
+        EXPECT_EQ(result.succeededCount, expected.succeededCount);
+        EXPECT_EQ(result.failedCount, expected.failedCount);
+        if (!prediction.open.empty()) {
+            EXPECT_EQ(result.statusCode, FilesOpen);
+            return;
+        }
+
+        std::map<std::string, std::vector<std::wstring>> found;
+        std::vector<std::wstring> trashFound;
+        Survey(root, false, found, trashFound);
+        const bool renaming = expected.statusCode == Succeeded || expected.statusCode == SomeFilesFailed;
+        ASSERT_EQ(prediction.files.size(), batch.size());
+        for (std::size_t b = 0; b < batch.size(); ++b) {
+            const RenamePrediction::File& file = prediction.files[b];
+            if (file.fate == RenamePrediction::Fate::Missing) {
+                EXPECT_NE(output.find(L"1. File doesn't exist: " + batch[b] + L"\n"), std::wstring::npos)
+                    << "predicted missing: " << ToUtf8(batch[b]);
+                continue;
+            }
+            const std::vector<std::wstring>& places = found[items[*batchItems[b]].token];
+            ASSERT_EQ(places.size(), 1u) << ToUtf8(batch[b]);
+            const std::wstring expectedPlace = renaming ? file.finalPath : items[*batchItems[b]].path;
+            EXPECT_EQ(Canon(places[0]), Canon(expectedPlace))
+                << ToUtf8(batch[b]) << (file.fate == RenamePrediction::Fate::Refused ? " (refused)" : "");
+        }
+        // What stood at each taken path went to the recycle bin after Yes, and stayed after No.
+        Survey(TrashFilesFolder(), true, found, trashFound);
+        for (const std::wstring& taken : prediction.taken) {
+            std::string token;
+            for (const Item& item : items) {
+                token = Canon(item.path) == Canon(taken) ? item.token : token;
+            }
+            ASSERT_FALSE(token.empty()) << "nothing of the tree stood at the taken path " << ToUtf8(taken);
+            ASSERT_EQ(found[token].size(), 1u) << ToUtf8(taken);
+            const bool recycled =
+                std::find(trashFound.begin(), trashFound.end(), found[token][0]) != trashFound.end();
+            EXPECT_EQ(recycled, answer == IDYES) << "taken: " << ToUtf8(taken);
+        }
+        EXPECT_EQ(trashFound.size(), answer == IDYES ? prediction.taken.size() : 0u);
+    }
+
     unsigned seed;
     std::mt19937 random;
     Totals& totals;
@@ -642,9 +843,19 @@ private:
     bool throughProgram = false;
     std::size_t boxesAnswered = 0;
     std::vector<std::unique_ptr<UniqueHandle>> handles;
+    std::vector<std::optional<std::size_t>> batchItems;
+    const Entry* victim = nullptr;
     OperationResult result;
     std::wstring output;
+    std::string errors;
+    DWORD exitCode = 0;
 };
+
+unsigned SeedCount()
+{
+    const char* count = std::getenv("QM_SEED_COUNT");
+    return count != nullptr ? static_cast<unsigned>(std::atoi(count)) : 120u;
+}
 
 TEST(RandomBatches, NoSequenceOfEventsLosesAFile)
 {
@@ -657,7 +868,7 @@ TEST(RandomBatches, NoSequenceOfEventsLosesAFile)
     unsigned seed = first;
     for (;; ++seed) {
         const auto elapsed = std::chrono::steady_clock::now() - start;
-        const bool fixedDone = seed >= first + (std::getenv("QM_SEED_COUNT") ? static_cast<unsigned>(std::atoi(std::getenv("QM_SEED_COUNT"))) : 120u) || elapsed > std::chrono::seconds(150);
+        const bool fixedDone = seed >= first + SeedCount();
         if (fixedDone && elapsed > std::chrono::seconds(soakSeconds)) {
             break;
         }
@@ -672,6 +883,24 @@ TEST(RandomBatches, NoSequenceOfEventsLosesAFile)
         std::cout << "  " << name << ": " << count << "\n";
     }
     EXPECT_EQ(totals.lost, 0);
+}
+
+TEST(RandomBatches, TheDryRunPredictsTheRun)
+{
+    Totals totals;
+    const char* firstSeed = std::getenv("QM_FIRST_SEED");
+    const unsigned first = firstSeed != nullptr ? static_cast<unsigned>(std::atoi(firstSeed)) : 1;
+    const char* soak = std::getenv("QM_SOAK_SECONDS");
+    const auto soakTime = std::chrono::seconds(soak != nullptr ? std::atoi(soak) : 0);
+    const auto start = std::chrono::steady_clock::now();
+    for (unsigned seed = first; seed < first + SeedCount() || std::chrono::steady_clock::now() - start < soakTime;
+         ++seed) {
+        RandomBatch(seed, totals).RunPredicted();
+        if (::testing::Test::HasFailure()) {
+            break;
+        }
+    }
+    std::cout << "predicted batches: " << totals.batches << "\n";
 }
 
 } // namespace
