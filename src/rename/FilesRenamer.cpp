@@ -9,6 +9,7 @@
 #include "diagnostics/DiagnosticStream.h"
 #include "files/DeleteFileOperation.h"
 #include "files/FileMachine.h"
+#include "files/FileOperation.h"
 #include "files/RenameFileOperation.h"
 #include "platform/UniqueHandle.h"
 #include "rename/PathSpelling.h"
@@ -67,7 +68,7 @@ void FilesRenamer::Rename(OperationResult& result)
 
     // From here on files move. An exception (memory running out, say) must not leave them under
     // names nobody knows: every file still under its temporary name goes back first.
-    const UnwindGuard putBackOnException([this] { PutBackMovedFiles(); });
+    const UnwindGuard putBackOnException([this] { UndoAfterException(); });
 
     const std::int32_t missing = RenameToTemporaryNames();
     if (missing == -1) {
@@ -162,6 +163,12 @@ std::int32_t FilesRenamer::RenameToTemporaryNames()
 
         std::wstring temporaryPath(temporaryName.data());
         std::wstring oldName = source;
+        if (!KeepsMovedPathsInReach(source, temporaryPath)) {
+            DiagnosticStream() << L"FilesRenamer::Rename: Not moved, paths inside would grow too long: ";
+            WriteUtf8(sources[s], true, DiagnosticStream());
+            ++missing;
+            continue;
+        }
         RenameFileOperation moveAside(ownerWindow, source.c_str(), temporaryName.data(), false, true);
         if (!moveAside.Execute()) {
             WriteLine(L"FilesRenamer::Rename: RenameFileOperation failed!");
@@ -183,14 +190,20 @@ void FilesRenamer::FollowMovedFolder(const std::wstring& from, const std::wstrin
     const auto first = movedByFolder.lower_bound(key);
     const auto last = movedByFolder.lower_bound(key + L"]");
     std::vector<std::pair<std::wstring, std::vector<std::size_t>>> followed;
+    // Every new string is made before any recorded path changes, so that running out of memory
+    // half-way leaves the record as it was.
+    std::vector<std::pair<std::size_t, std::pair<std::wstring, std::wstring>>> rebased;
     for (auto it = first; it != last; ++it) {
         if (it->first == key || IsInsideFolder(it->first, key)) {
             for (const std::size_t i : it->second) {
-                temporaryNames[i] = Rebased(temporaryNames[i], from, to);
-                oldNames[i] = Rebased(oldNames[i], from, to);
+                rebased.emplace_back(i, std::make_pair(Rebased(temporaryNames[i], from, to), Rebased(oldNames[i], from, to)));
             }
-            followed.emplace_back(CaseFolded(Rebased(it->first, key, to)), std::move(it->second));
+            followed.emplace_back(CaseFolded(Rebased(it->first, key, to)), it->second);
         }
+    }
+    for (auto& [i, paths] : rebased) {
+        temporaryNames[i] = std::move(paths.first);
+        oldNames[i] = std::move(paths.second);
     }
     for (auto it = first; it != last;) {
         it = (it->first == key || IsInsideFolder(it->first, key)) ? movedByFolder.erase(it) : std::next(it);
@@ -216,17 +229,21 @@ void FilesRenamer::FollowMovedFolderInStranded(const std::wstring& from, const s
 std::int32_t FilesRenamer::RenameToNewNames()
 {
     // Position i of the three lists describes one file; walking by index keeps a batch linear.
+    renamedToNewNames.assign(temporaryNames.size(), false);
     std::int32_t failed = 0;
-    for (; settledCount < temporaryNames.size(); ++settledCount) {
+    while (settledCount < temporaryNames.size()) {
         const std::size_t i = settledCount;
         // A rename never takes a file out of its folder, whatever new path the naming step gave.
         const bool inItsFolder = SamePath(FolderOf(newNames[i]), FolderOf(temporaryNames[i]));
         RenameFileOperation rename(ownerWindow, temporaryNames[i].c_str(), inItsFolder ? newNames[i].c_str() : L"",
                                    false, true);
         if (rename.Execute()) {
+            renamedToNewNames[i] = true;
+            ++settledCount;
             FollowMovedFolderInStranded(temporaryNames[i], newNames[i]);
         } else {
             MoveBack(i);
+            ++settledCount;
             ++failed;
         }
     }
@@ -239,6 +256,46 @@ void FilesRenamer::PutBackMovedFiles()
         MoveBack(settledCount);
     }
     ReportStrandedFiles();
+}
+
+void FilesRenamer::UndoAfterException()
+{
+    for (std::size_t i = std::min(settledCount, renamedToNewNames.size()); i-- > 0;) {
+        if (renamedToNewNames[i]) {
+            RenameFileOperation undo(ownerWindow, newNames[i].c_str(), temporaryNames[i].c_str(), false, true);
+            undo.Execute();
+            renamedToNewNames[i] = false;
+        }
+    }
+    settledCount = 0;
+    PutBackMovedFiles();
+}
+
+bool FilesRenamer::KeepsMovedPathsInReach(const std::wstring& source, const std::wstring& temporaryPath) const
+{
+    const std::wstring key = CaseFolded(source);
+    const auto last = movedByFolder.lower_bound(key + L"]");
+    for (auto it = movedByFolder.lower_bound(key); it != last; ++it) {
+        if (it->first == key || IsInsideFolder(it->first, key)) {
+            for (const std::size_t i : it->second) {
+                const std::size_t longest = std::max(temporaryNames[i].size(), oldNames[i].size());
+                if (longest - source.size() + temporaryPath.size() > longestShellPath) {
+                    return false;
+                }
+            }
+        }
+    }
+    return true;
+}
+
+bool FilesRenamer::HoldsMovedFiles(const std::wstring& path) const
+{
+    const std::wstring key = CaseFolded(path);
+    if (movedByFolder.count(key) != 0) {
+        return true;
+    }
+    const auto inside = movedByFolder.lower_bound(key + L"\\");
+    return inside != movedByFolder.end() && IsInsideFolder(inside->first, key);
 }
 
 void FilesRenamer::MoveBack(std::size_t i)

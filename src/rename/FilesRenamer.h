@@ -31,6 +31,10 @@ protected:
     // when the user declined, -1 when the step failed, else a number of files it counts as failed.
     virtual std::int32_t ComputeNewNames() = 0;
 
+    // Whether a file of the batch was moved aside inside the folder at `path` (in the spelling of
+    // `temporaryNames`): such a folder, standing at a new path, must not go to the recycle bin.
+    bool HoldsMovedFiles(const std::wstring& path) const;
+
     std::vector<std::wstring> sources;
     std::vector<std::wstring> newNames;
     std::vector<std::wstring> temporaryNames;
@@ -47,6 +51,14 @@ private:
     // Every file still under its temporary name back to its old name (after a decline, a failed
     // step or an exception).
     void PutBackMovedFiles();
+    // After an exception in phase 3: the files that already took their new names go back to their
+    // temporary ones, last first (a folder before the files renamed inside it), then every file
+    // goes back to its old name, as on a decline.
+    void UndoAfterException();
+    // Whether the folder `source` can move to `temporaryPath` without making a path of a file
+    // moved aside inside it longer than the shell accepts (it could then go neither forward nor
+    // back).
+    bool KeepsMovedPathsInReach(const std::wstring& source, const std::wstring& temporaryPath) const;
     // Moves file `i` from its temporary name back to its old one.
     void MoveBack(std::size_t i);
     // A folder of the batch that moved may hold files moved aside before it: their recorded
@@ -61,8 +73,10 @@ private:
     // The one spelling of each source (see PathSpelling.h), at the same position as in `sources`:
     // every step works on these.
     std::vector<std::wstring> resolvedSources;
-    // How many files, from the front, phase 3 has finished with (under their new or old names).
+    // How many files, from the front, phase 3 has finished with (under their new or old names),
+    // and which of them took their new names.
     std::size_t settledCount = 0;
+    std::vector<bool> renamedToNewNames;
     // Positions of moved files by the folder that holds them (compared without case).
     std::map<std::wstring, std::vector<std::size_t>> movedByFolder;
     // Files left under a temporary name: (where it is, its old name).

@@ -58,26 +58,25 @@ std::size_t RootLength(const std::wstring& full)
     return 0;
 }
 
-// The same path without a "\\?\" or "\\.\" prefix, when it has one that can be dropped: a drive
-// path or, after "\\?\UNC\", a share. In "\\?\" form the system takes every name literally, so the
-// prefix may only go when resolving the rest changes nothing ("\\?\C:\a." names a file "a.", which
-// "C:\a." does not).
-bool WithoutLocalPrefix(const std::wstring& path, std::wstring& plain)
+// `full` (a device-namespace path, "\\?\..." or "\\.\...") as the same path without that prefix,
+// when it has one that can go: a drive path or, after "\\?\UNC\", a share. Given literally as
+// "\\?\...", every name is taken as it stands, so the prefix may only go when resolving the rest
+// changes nothing ("\\?\C:\a." names a file "a.", which "C:\a." does not).
+bool WithoutDevicePrefix(const std::wstring& full, bool literal, std::wstring& plain)
 {
-    const bool literal = StartsWith(path, L"\\\\?\\");
-    if (!literal && !StartsWith(path, L"\\\\.\\")) {
-        plain = path;
-        return true;
-    }
-    if (literal && StartsWith(path, L"\\\\?\\UNC\\")) {
-        plain = L"\\\\" + path.substr(8);
-    } else if (path.size() >= 7 && IsDriveLetter(path[4]) && path[5] == L':' && path[6] == L'\\') {
-        plain = path.substr(4);
+    if (StartsWith(full, L"\\\\?\\UNC\\")) {
+        plain = L"\\\\" + full.substr(8);
+    } else if (full.size() >= 7 && IsDriveLetter(full[4]) && full[5] == L':' && full[6] == L'\\') {
+        plain = full.substr(4);
     } else {
         return false;
     }
-    std::wstring full;
-    return !literal || (FullPathOf(plain, full) && full == plain);
+    std::wstring resolved;
+    if (!FullPathOf(plain, resolved) || (literal && resolved != plain)) {
+        return false;
+    }
+    plain = std::move(resolved);
+    return true;
 }
 
 } // namespace
@@ -87,9 +86,13 @@ bool ResolvePath(const std::wstring& path, std::wstring& resolved)
     if (path.empty() || path.find(L'\0') != std::wstring::npos) {
         return false;
     }
-    std::wstring plain;
-    std::wstring full;
-    if (!WithoutLocalPrefix(path, plain) || !FullPathOf(plain, full)) {
+    // Only the exact "\\?\" form skips the system's resolving; "//?/" and "\\.\" are resolved.
+    const bool literal = StartsWith(path, L"\\\\?\\");
+    std::wstring full = path;
+    if (!literal && !FullPathOf(path, full)) {
+        return false;
+    }
+    if ((StartsWith(full, L"\\\\?\\") || StartsWith(full, L"\\\\.\\")) && !WithoutDevicePrefix(full, literal, full)) {
         return false;
     }
     // A device ("CON", "\\.\pipe\x") or another namespace is no entry of a folder.

@@ -136,6 +136,22 @@ TEST_F(AlphabetizeTest, ADotOnlyInAFolderNameMakesANewPathThatCannotBeReached)
     EXPECT_EQ(ReadFileBytes(source), "a.b\\file");
 }
 
+TEST_F(AlphabetizeTest, AFolderAtANewPathThatHoldsFilesOfTheBatchIsNeverRecycled)
+{
+    // g.txt moves aside inside B; f's new path is B: recycling B would take g.txt along.
+    ClearTrash();
+    const std::wstring g = Make(L"B\\g.txt");
+    const std::wstring f = Make(L"f");
+    MessageBoxAnswerer answerer(IDYES);
+    const OperationResult result = Alphabetize({g, f});
+
+    ExpectResult(result, SomeFilesFailed, L"1 files failed to rename.", 1, 1);
+    EXPECT_TRUE(answerer.Stop().empty()) << "nothing outside the batch was in the way";
+    EXPECT_EQ(ReadFileBytes(At(L"B\\A.txt")), "B\\g.txt");
+    EXPECT_EQ(ReadFileBytes(f), "f");
+    EXPECT_TRUE(ListFolder(TrashFilesFolder()).empty());
+}
+
 TEST_F(AlphabetizeTest, DecliningTheQuestionPutsEveryFileBack)
 {
     ClearTrash();

@@ -7,17 +7,18 @@
 
 #include "platform/UniqueHandle.h"
 #include "rename/OperationRunner.h"
+#include "rename/front/DryRun.h"
 #include "tests/rename/RenameFixture.h"
 
 namespace {
 
 class PathLimitsTest : public RenameFixture {
 protected:
-    // A folder of exactly 246 units, the longest that can hold temporary names.
-    std::wstring DeepFolder()
+    // A folder of exactly `length` units; 246, the longest that can hold temporary names, unless told.
+    std::wstring DeepFolder(std::size_t length = 246)
     {
-        const std::wstring deep = Make(std::wstring(246 - folder.size() - 1, L'd') + L"\\");
-        EXPECT_EQ(deep.size(), 246u);
+        const std::wstring deep = Make(std::wstring(length - folder.size() - 1, L'd') + L"\\");
+        EXPECT_EQ(deep.size(), length);
         return deep;
     }
 
@@ -108,6 +109,29 @@ TEST_F(PathLimitsTest, NewNamesThatGrowPastTheLimitFailOneByOne)
         }
     }
     EXPECT_EQ(ListFolder(deep).size(), 300u);
+    ExpectNoUnnamedTemporaryFiles(deep);
+}
+
+TEST_F(PathLimitsTest, AFolderStaysWhenTheFilesMovedAsideInItWouldOutgrowTheLimit)
+{
+    // f.t moves aside inside X (a path of 245 units); X's own temporary name is longer than "X",
+    // so f's paths would pass the shell's limit and f could go neither forward nor back: X stays.
+    const std::wstring deep = DeepFolder(243);
+    const std::wstring f = Make(deep.substr(folder.size() + 1) + L"\\X\\f.t");
+    const std::wstring x = deep + L"\\X";
+    const RenamePrediction prediction = PredictRename({f, x});
+    ASSERT_EQ(prediction.files.size(), 2u);
+    EXPECT_EQ(prediction.files[0].finalPath, x + L"\\A.t");
+    EXPECT_EQ(prediction.files[1].fate, RenamePrediction::Fate::Refused);
+    const OperationResult result = Alphabetize({f, x});
+    EXPECT_EQ(result.statusCode, prediction.result.statusCode);
+
+    ExpectResult(result, SomeFilesFailed, L"1 files failed to rename.", 1, 1);
+    EXPECT_EQ(ReadFileBytes(x + L"\\A.t"), ToUtf8(f.substr(folder.size() + 1)));
+    EXPECT_EQ(ListFolder(deep), std::vector<std::wstring>{L"X"});
+    EXPECT_NE(diagnostics.Text().find(L"FilesRenamer::Rename: Not moved, paths inside would grow too long: " + x +
+                                      L"\n"),
+              std::wstring::npos);
     ExpectNoUnnamedTemporaryFiles(deep);
 }
 

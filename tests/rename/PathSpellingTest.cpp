@@ -78,6 +78,8 @@ TEST_F(PathSpellingTest, EverySpellingOfAnEntryResolvesToOne)
         {L"X/", At(L"X")},
         {L"\\\\?\\{}\\X\\f.txt", f},
         {L"\\\\.\\{}\\X\\f.txt", f},
+        {L"//./{}/X/f.txt", f},
+        {L"//?/{}/X/f.txt", f},
         // An existing entry is spelled as the file system stores its names.
         {L"{}\\x\\F.TXT", f},
         // A path that does not exist is still placed in its folder.
@@ -101,7 +103,8 @@ TEST_F(PathSpellingTest, PathsThatNoFolderHoldsAreRefused)
     for (const std::wstring& given :
          {std::wstring(), std::wstring(L"C:\\"), std::wstring(L"C:/"), std::wstring(L"\\\\server\\share\\"),
           std::wstring(L"CON"), std::wstring(L"{}\\NUL"), std::wstring(L"\\\\.\\pipe\\x"),
-          std::wstring(L"\\\\?\\GLOBALROOT\\Device\\x"), std::wstring(L"{}\\X\\a\0b", 9),
+          std::wstring(L"\\\\?\\GLOBALROOT\\Device\\x"), std::wstring(L"//./pipe/x"),
+          std::wstring(L"//?/GLOBALROOT/Device/x"), std::wstring(L"{}\\X\\a\0b", 9),
           // In this form the trailing dot is part of the name: no other spelling reaches it.
           std::wstring(L"\\\\?\\{}\\X\\f.txt.")}) {
         EXPECT_EQ(Resolved(given), std::nullopt) << ToUtf8(given);
@@ -178,6 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
         SpelledBatch{"TrailingDotsAndBlanks", {L"{}\\X\\f.txt.", L"{}\\X "},
                      {L"B", L"B\\A.txt", L"Long Folder Name", L"Long Folder Name\\h.txt"}},
         SpelledBatch{"LongPathPrefix", {L"\\\\?\\{}\\X\\f.txt", L"{}\\x"},
+                     {L"B", L"B\\A.txt", L"Long Folder Name", L"Long Folder Name\\h.txt"}},
+        SpelledBatch{"DevicePrefixWithSlashes", {L"//./{}/X/f.txt", L"{}\\X"},
                      {L"B", L"B\\A.txt", L"Long Folder Name", L"Long Folder Name\\h.txt"}},
         SpelledBatch{"MixedCase", {L"{}\\x\\F.TXT", L"{}\\X"},
                      {L"B", L"B\\A.txt", L"Long Folder Name", L"Long Folder Name\\h.txt"}},

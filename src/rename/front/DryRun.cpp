@@ -3,10 +3,12 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <map>
 
 #include "diagnostics/DiagnosticStream.h"
 #include "files/FileMachine.h"
+#include "files/FileOperation.h"
 #include "rename/FilesRenamer.h"
 #include "rename/FilesRenamerAlphabetize.h"
 #include "rename/PathSpelling.h"
@@ -60,6 +62,20 @@ public:
             held += folderMoved ? L"\\" + longestTemporaryName : path.substr(start, end - start);
         }
         return held;
+    }
+
+    // Every source moved aside inside the folder `path`.
+    std::vector<std::size_t> Inside(const std::wstring& path) const
+    {
+        std::vector<std::size_t> inside;
+        const std::wstring key = CaseFolded(path);
+        const auto last = positions.lower_bound(key + L"]");
+        for (auto it = positions.lower_bound(key + L"\\"); it != last; ++it) {
+            if (IsInsideFolder(it->first, key)) {
+                inside.push_back(it->second);
+            }
+        }
+        return inside;
     }
 
     // The nearest folder of `path` that was moved aside, if any.
@@ -120,22 +136,42 @@ RenamePrediction PredictRename(const PathList& paths)
     MovedAside moved;
     std::vector<std::size_t> order;
     prediction.files.resize(paths.size());
+    std::int32_t failures = 0;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         if (!PathFileExistsW(resolved[i].c_str()) || moved.Covers(resolved[i])) {
+            ++failures;
             continue;
         }
-        if (!CanHoldTemporaryNames(FolderOf(resolved[i]))) {
+        const std::wstring folder = FolderOf(resolved[i]);
+        const wchar_t* stop = !CanHoldTemporaryNames(folder)         ? L"its folder is too long for temporary names"
+                              : resolved[i].size() > longestShellPath ? L"its path is longer than the shell accepts"
+                                                                      : nullptr;
+        if (stop != nullptr) {
             prediction.files.clear();
-            prediction.noTemporaryName = paths[i];
+            prediction.cannotMoveAside = paths[i];
+            prediction.cannotMoveAsideReason = stop;
             SetUnexpectedError(prediction.result);
             return prediction;
+        }
+        // Files moved aside inside a folder follow it under its temporary name; the folder stays
+        // when one of their paths would outgrow the shell's limit.
+        const std::size_t growth = folder.size() + 1 + longestTemporaryName.size();
+        bool inReach = true;
+        for (const std::size_t inside : moved.Inside(resolved[i])) {
+            const std::wstring held = moved.Held(resolved[inside]);
+            const std::size_t longest = std::max(held.size(), FolderOf(held).size() + 1 + longestTemporaryName.size());
+            inReach = inReach && longest - resolved[i].size() + growth <= longestShellPath;
+        }
+        if (!inReach) {
+            prediction.files[i] = {Fate::Refused, resolved[i], L"paths inside would grow too long"};
+            ++failures;
+            continue;
         }
         moved.Add(resolved[i], i);
         order.push_back(i);
     }
 
     // Phase 2: the letters, in the order the files moved; the paths something else holds.
-    std::int32_t failures = sourceCount - static_cast<std::int32_t>(order.size());
     std::vector<std::wstring> leaves(paths.size());
     for (std::size_t position = 0; position < order.size(); ++position) {
         const std::size_t i = order[position];
@@ -153,13 +189,22 @@ RenamePrediction PredictRename(const PathList& paths)
             ++failures;
             continue;
         }
-        file.fate = Fate::Renamed;
-        leaves[i] = newHeld.substr(newHeld.rfind(L'\\'));
-        const std::wstring newPath = FolderOf(resolved[i]) + leaves[i];
+        const std::wstring newLeaf = newHeld.substr(newHeld.rfind(L'\\'));
+        const std::wstring newPath = FolderOf(resolved[i]) + newLeaf;
         std::size_t source = 0;
         if (PathFileExistsW(newPath.c_str()) && !moved.Find(newPath, source)) {
+            // A folder there that holds files of the batch does not go to the recycle bin.
+            if (!moved.Inside(newPath).empty()) {
+                file.fate = Fate::Refused;
+                file.reason = L"a folder holding files of the batch stands at its new path";
+                leaves[i] = resolved[i].substr(resolved[i].rfind(L'\\'));
+                ++failures;
+                continue;
+            }
             prediction.taken.push_back(newPath);
         }
+        file.fate = Fate::Renamed;
+        leaves[i] = newLeaf;
     }
 
     // Phase 3: a folder of the batch takes its new name after everything inside it, so where a
@@ -196,8 +241,9 @@ void WriteDryRun(const PathList& paths, const RenamePrediction& prediction, std:
     if (!prediction.open.empty()) {
         line(L"open: ", prediction.open);
     }
-    if (!prediction.noTemporaryName.empty()) {
-        line(L"no temporary name in the folder of: ", prediction.noTemporaryName);
+    if (!prediction.cannotMoveAside.empty()) {
+        stream << L"cannot move aside: ";
+        WriteUtf8(prediction.cannotMoveAside + L" (" + prediction.cannotMoveAsideReason + L")", true, stream);
     }
     for (std::size_t i = 0; i < prediction.files.size(); ++i) {
         const RenamePrediction::File& file = prediction.files[i];
