@@ -17,6 +17,13 @@ bool IsTrailSurrogate(wchar_t unit)
     return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
+// U+FFFE and U+FFFF are code points like any other, but UTF8-CPP before version 3 refuses them
+// (it would throw in the middle of a rename); they are written here, whatever the library's version.
+bool IsNoncharacterOfThePlane(wchar_t unit)
+{
+    return unit == 0xFFFE || unit == 0xFFFF;
+}
+
 } // namespace
 
 std::wostream& DiagnosticStream()
@@ -44,6 +51,10 @@ std::wstring ToUtf8Units(std::wstring_view text)
         } else if (IsLeadSurrogate(unit) || IsTrailSurrogate(unit)) {
             flushRun(i);
             utf8::append(0xFFFDu, output);
+            runStart = ++i;
+        } else if (IsNoncharacterOfThePlane(unit)) {
+            flushRun(i);
+            units += {L'\xEF', L'\xBF', static_cast<wchar_t>(unit == 0xFFFE ? 0xBE : 0xBF)};
             runStart = ++i;
         } else {
             ++i;

@@ -70,6 +70,10 @@ TEST(DiagnosticOutput, WithoutStandardOutputOperationsBehaveTheSame)
         probe, ProbeLine(L"rename " + Quoted(folder + L"\\missing.txt") + L" " + Quoted(folder + L"\\x.txt")), L"",
         false);
     EXPECT_EQ(failed.exitCode, 1u);
+
+    // A line that flushes the stream (the look-up failure) goes nowhere, and the process goes on.
+    const ProcessRun flushed = RunProcess(probe, ProbeLine(L"lines " + Quoted(folder + L"\\gone.txt")), L"", false);
+    EXPECT_EQ(flushed.exitCode, 0u);
 }
 
 } // namespace

@@ -43,8 +43,11 @@ INSTANTIATE_TEST_SUITE_P(
         Utf8Case{std::wstring{0xD83D, 0xDE00}, "\xF0\x9F\x98\x80"},
         Utf8Case{std::wstring{0x07FF, 0x0800}, "\xDF\xBF\xE0\xA0\x80"},
         Utf8Case{std::wstring{0xDBFF, 0xDFFF}, "\xF4\x8F\xBF\xBF"},
-        // U+FFFE and U+FFFF are code points like any other.
+        // U+FFFE and U+FFFF are code points like any other, written by the program itself between
+        // the runs it hands the library (UTF8-CPP before version 3 refuses them).
         Utf8Case{std::wstring{0xFFFE, 0xFFFF}, "\xEF\xBF\xBE\xEF\xBF\xBF"},
+        Utf8Case{std::wstring{L'a', 0xFFFE, L'b', 0xD800, 0xFFFF, 0xD83D, 0xDE00},
+                 "a\xEF\xBF\xBE" "b\xEF\xBF\xBD\xEF\xBF\xBF\xF0\x9F\x98\x80"},
         // Surrogates that are not a pair become U+FFFD each; the rest of the text stays.
         Utf8Case{std::wstring{L'a', 0xD800}, "a\xEF\xBF\xBD"},
         Utf8Case{std::wstring{0xDC00, L'b'}, "\xEF\xBF\xBD" "b"},

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "files/FileMachine.h"
+#include "files/FileText.h"
 #include "platform/UniqueHandle.h"
 #include "support/DiagnosticCapture.h"
 #include "support/TestFiles.h"
@@ -85,21 +86,29 @@ TEST(FileMachine, AFileHasItsSizeAndItsLastAccessTime)
     {
         const UniqueHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+        SYSTEMTIME creation{2005, 3, 0, 7, 4, 3, 0, 0};
         SYSTEMTIME access{2010, 1, 5, 1, 9, 5, 30, 0};
         SYSTEMTIME write{2015, 6, 1, 20, 18, 30, 0, 0};
+        FILETIME creationTime{};
         FILETIME accessTime{};
         FILETIME writeTime{};
+        SystemTimeToFileTime(&creation, &creationTime);
         SystemTimeToFileTime(&access, &accessTime);
         SystemTimeToFileTime(&write, &writeTime);
-        ASSERT_TRUE(SetFileTime(file.Get(), nullptr, &accessTime, &writeTime));
+        ASSERT_TRUE(SetFileTime(file.Get(), &creationTime, &accessTime, &writeTime));
     }
+    // The creation time as the file system keeps it (it may not take the one set above).
+    WIN32_FILE_ATTRIBUTE_DATA times{};
+    ASSERT_TRUE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &times));
 
     const DiagnosticCapture diagnostics;
     const FileMachine record(nullptr, path);
     EXPECT_TRUE(record.isFile);
     EXPECT_EQ(record.sizeOrCount, 1234u);
     EXPECT_EQ(record.lastAccessTime, L"1/1/2010  9:5") << "the last-access time, in UTC";
-    EXPECT_FALSE(record.creationTime.empty());
+    EXPECT_EQ(record.creationTime, FormatFileTime(&times.ftCreationTime)) << "the creation time";
+    EXPECT_NE(record.creationTime, L"1/6/2015  20:18") << "not the last-write time";
+    EXPECT_NE(record.creationTime, record.lastAccessTime);
     EXPECT_EQ(diagnostics.Text(), L"");
 }
 
@@ -109,6 +118,11 @@ TEST(FileMachine, AFolderCountsItsOwnEntriesOnly)
     WriteFileBytes(folder + L"\\one.txt", "1");
     WriteFileBytes(folder + L"\\two", "2");
     WriteFileBytes(folder + L"\\.hidden", "3");
+    // Hidden and system entries are entries too.
+    WriteFileBytes(folder + L"\\hidden.txt", "h");
+    WriteFileBytes(folder + L"\\system.txt", "s");
+    ASSERT_TRUE(SetFileAttributesW((folder + L"\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(SetFileAttributesW((folder + L"\\system.txt").c_str(), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN));
     CreateFolder(folder + L"\\sub");
     WriteFileBytes(folder + L"\\sub\\deeper.txt", "4");
     WriteFileBytes(folder + L"\\sub\\deepest.txt", "5");
@@ -116,7 +130,7 @@ TEST(FileMachine, AFolderCountsItsOwnEntriesOnly)
 
     const FileMachine record(nullptr, folder);
     EXPECT_FALSE(record.isFile);
-    EXPECT_EQ(record.sizeOrCount, 5u);
+    EXPECT_EQ(record.sizeOrCount, 7u);
     EXPECT_EQ(FileMachine(nullptr, folder + L"\\sub").sizeOrCount, 2u);
     EXPECT_EQ(FileMachine(nullptr, folder + L"\\empty").sizeOrCount, 0u);
 }

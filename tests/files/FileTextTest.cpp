@@ -21,6 +21,16 @@ FILETIME Utc(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD secon
     return fileTime;
 }
 
+// The tests run with the process in a zone whose offset is no whole hour (UTC+05:45, set by the
+// build for this test program), so that a time text converted to local time cannot pass.
+TEST(FormatFileTime, RunsInAZoneFarFromUtc)
+{
+    TIME_ZONE_INFORMATION zone{};
+    GetTimeZoneInformation(&zone);
+    EXPECT_NE(zone.Bias, 0) << "the test process runs in UTC: set TZ";
+    EXPECT_NE(zone.Bias % 60, 0) << "the zone's offset is a whole number of hours";
+}
+
 TEST(FormatFileTime, WritesDayMonthYearHourMinuteWithoutLeadingZeros)
 {
     const FILETIME newYear = Utc(2010, 1, 1, 9, 5, 59);

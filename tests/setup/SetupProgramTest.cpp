@@ -132,7 +132,9 @@ INSTANTIATE_TEST_SUITE_P(Arguments, SetupUnknownVerbTest,
                                            L"\"/Install\" \"C:\\A\\\"", L"/Uninstal \"C:\\A\\\"", L"",
                                            L"\t/Install\t\"C:\\A\\\""));
 
-TEST_F(SetupProgramTest, AnEmptyCommandLineStartsNothing)
+// Wine hands a program started with an empty command line its quoted name instead: this is the
+// command line of the program's name alone (the empty one is SetupCallsTest's).
+TEST_F(SetupProgramTest, ACommandLineOfTheProgramAloneStartsNothing)
 {
     ExpectQuietSuccess(RunProcess(setupProgram, L"", currentFolder), 0);
 }
