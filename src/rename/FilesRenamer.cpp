@@ -67,7 +67,7 @@ void FilesRenamer::Rename(OperationResult& result)
     }
 
     // From here on files move. An exception (memory running out, say) must not leave them under
-    // names nobody knows: every file still under its temporary name goes back first.
+    // names nobody knows: every moved file goes back under its old name first, as on a decline.
     const UnwindGuard putBackOnException([this] { UndoAfterException(); });
 
     const std::int32_t missing = RenameToTemporaryNames();
