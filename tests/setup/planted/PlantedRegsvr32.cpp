@@ -9,7 +9,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
                         nullptr, &handle, nullptr) == ERROR_SUCCESS) {
         const wchar_t* commandLine = GetCommandLineW();
         RegSetValueExW(handle, L"PlantedRan", 0, REG_SZ, reinterpret_cast<const BYTE*>(commandLine),
-                       static_cast<DWORD>((lstrlenW(commandLine) + 1) * sizeof(wchar_t)));
+                       static_cast<DWORD>((static_cast<size_t>(lstrlenW(commandLine)) + 1) * sizeof(wchar_t)));
         RegCloseKey(handle);
     }
     return 0;

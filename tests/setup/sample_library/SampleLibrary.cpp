@@ -15,7 +15,7 @@ void RecordCommandLine(const wchar_t* valueName, const wchar_t* staleValueName)
     }
     const wchar_t* commandLine = GetCommandLineW();
     RegSetValueExW(handle, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(commandLine),
-                   static_cast<DWORD>((lstrlenW(commandLine) + 1) * sizeof(wchar_t)));
+                   static_cast<DWORD>((static_cast<size_t>(lstrlenW(commandLine)) + 1) * sizeof(wchar_t)));
     RegDeleteValueW(handle, staleValueName);
     RegCloseKey(handle);
 }
