@@ -17,6 +17,7 @@
 namespace {
 
 // The longest name GetTempFileNameW makes from the prefix "qmstmp": "qms" and four hex digits.
+// NOLINTNEXTLINE(cert-err58-cpp): failing to allocate before main ends the program before it touches a file.
 const std::wstring longestTemporaryName = L"qmsffff.tmp";
 
 using Fate = RenamePrediction::Fate;

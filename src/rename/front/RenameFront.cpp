@@ -127,7 +127,7 @@ bool ReadPathListFile(const std::wstring& listFile, PathList& paths, std::wstrin
     const UniqueHandle file(CreateFileW(listFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
-    if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > 512 * 1024 * 1024) {
+    if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > 512LL * 1024 * 1024) {
         problem = L"cannot read the list " + listFile;
         return false;
     }
@@ -219,13 +219,15 @@ int RunRenameProgram(const std::vector<std::wstring>& arguments)
 {
     const RenameRequest request = ParseRenameRequest(arguments);
     switch (request.action) {
+    // A write to the console that fails has nowhere else to be reported; the exit code still says
+    // how the run ended.
     case RenameRequest::Action::Help:
-        std::fputs(RenameUsage(), stdout);
+        (void)std::fputs(RenameUsage(), stdout);
         return 0;
     case RenameRequest::Action::BadUsage: {
         const std::wstring units = ToUtf8Units(request.problem);
         const std::string problem(units.begin(), units.end());
-        std::fprintf(stderr, "QuillmossRename: %s\n\n%s", problem.c_str(), RenameUsage());
+        (void)std::fprintf(stderr, "QuillmossRename: %s\n\n%s", problem.c_str(), RenameUsage());
         return badUsageExitCode;
     }
     case RenameRequest::Action::DryRun:
@@ -241,7 +243,7 @@ int RunRenameProgram(const std::vector<std::wstring>& arguments)
     PathList paths = request.paths;
     runner.Alphabetize(result, paths);
     DiagnosticStream().flush();
-    std::fprintf(stderr, "%s\n", SummaryLine(result).c_str());
+    (void)std::fprintf(stderr, "%s\n", SummaryLine(result).c_str());
     return result.statusCode;
 }
 
@@ -252,11 +254,11 @@ int RunGuarded(const std::function<int()>& program, std::FILE* errors)
     try {
         return program();
     } catch (const std::exception& exception) {
-        std::fprintf(errors, "QuillmossRename: internal error: %s\n", exception.what());
+        (void)std::fprintf(errors, "QuillmossRename: internal error: %s\n", exception.what());
     } catch (...) {
-        std::fprintf(errors, "QuillmossRename: internal error: unknown exception\n");
+        (void)std::fprintf(errors, "QuillmossRename: internal error: unknown exception\n");
     }
-    std::fflush(errors);
+    (void)std::fflush(errors);
     return internalErrorExitCode;
 }
 
