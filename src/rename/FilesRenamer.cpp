@@ -22,6 +22,9 @@ void WriteLine(const wchar_t* text)
     DiagnosticStream() << text << std::endl;
 }
 
+// Where a rename has no path it may take: the rename then fails.
+const std::wstring noPath;
+
 std::int32_t CountOf(const std::vector<std::wstring>& list)
 {
     return static_cast<std::int32_t>(std::min<std::size_t>(list.size(), INT32_MAX));
@@ -46,6 +49,27 @@ bool IsFileLocked(const std::wstring& path)
 
 FilesRenamer::FilesRenamer(HWND owner, const PathList& paths) : QuillmossElement(owner), sources(paths)
 {
+}
+
+void FilesRenamer::Observe(RenameObserver& stepObserver)
+{
+    observer = &stepObserver;
+}
+
+bool FilesRenamer::Announce(RenameObserver::Step step, const std::wstring& from, const std::wstring& to)
+{
+    if (observer == nullptr || observer->BeforeStep(step, from, to)) {
+        return true;
+    }
+    WriteLine(L"FilesRenamer::Rename: Could not record the next step, so it was not taken!");
+    return false;
+}
+
+void FilesRenamer::Report(RenameObserver::Step step, const std::wstring& from, const std::wstring& to, bool done)
+{
+    if (observer != nullptr) {
+        observer->AfterStep(step, from, to, done);
+    }
 }
 
 void FilesRenamer::Rename(OperationResult& result)
@@ -128,6 +152,7 @@ std::int32_t FilesRenamer::RenameToTemporaryNames()
     // Room for every file up front, so that recording a file that has just moved cannot fail.
     temporaryNames.reserve(sources.size());
     oldNames.reserve(sources.size());
+    movedSources.reserve(sources.size());
     std::int32_t missing = 0;
     for (std::size_t s = 0; s < sources.size(); ++s) {
         const std::wstring& source = resolvedSources[s];
@@ -145,12 +170,20 @@ std::int32_t FilesRenamer::RenameToTemporaryNames()
         }
 
         std::array<wchar_t, MAX_PATH> temporaryName{};
+        if (!Announce(RenameObserver::Step::TemporaryName, folder, {})) {
+            return -1;
+        }
         if (!CanHoldTemporaryNames(folder) ||
             GetTempFileNameW(folder.c_str(), L"qmstmp", 0, temporaryName.data()) == 0) {
             WriteLine(L"FilesRenamer::Rename: GetTempFileName failed!");
             return -1;
         }
 
+        std::wstring temporaryPath(temporaryName.data());
+        if (!Announce(RenameObserver::Step::MoveAside, source, temporaryPath)) {
+            DeleteFileW(temporaryName.data());
+            return -1;
+        }
         // The system created an empty placeholder to reserve the name; the move needs it gone.
         DeleteFileOperation removePlaceholder(ownerWindow, temporaryName.data(), false, true, false);
         if (!removePlaceholder.Execute()) {
@@ -158,25 +191,29 @@ std::int32_t FilesRenamer::RenameToTemporaryNames()
             // The placeholder is the renamer's own empty file: it must not be left behind
             // (the shell refuses, for one, a name too long for its buffers).
             DeleteFileW(temporaryName.data());
+            Report(RenameObserver::Step::MoveAside, source, temporaryPath, false);
             return -1;
         }
 
-        std::wstring temporaryPath(temporaryName.data());
         std::wstring oldName = source;
         if (!KeepsMovedPathsInReach(source, temporaryPath)) {
+            Report(RenameObserver::Step::MoveAside, source, temporaryPath, false);
             DiagnosticStream() << L"FilesRenamer::Rename: Not moved, paths inside would grow too long: ";
             WriteUtf8(sources[s], true, DiagnosticStream());
             ++missing;
             continue;
         }
         RenameFileOperation moveAside(ownerWindow, source.c_str(), temporaryName.data(), false, true);
-        if (!moveAside.Execute()) {
+        const bool moved = moveAside.Execute();
+        Report(RenameObserver::Step::MoveAside, source, temporaryPath, moved);
+        if (!moved) {
             WriteLine(L"FilesRenamer::Rename: RenameFileOperation failed!");
             return -1;
         }
 
         temporaryNames.push_back(std::move(temporaryPath));
         oldNames.push_back(std::move(oldName));
+        movedSources.push_back(s);
         FollowMovedFolder(source, temporaryNames.back());
         movedByFolder[CaseFolded(FolderOf(source))].push_back(temporaryNames.size() - 1);
     }
@@ -235,9 +272,14 @@ std::int32_t FilesRenamer::RenameToNewNames()
         const std::size_t i = settledCount;
         // A rename never takes a file out of its folder, whatever new path the naming step gave.
         const bool inItsFolder = SamePath(FolderOf(newNames[i]), FolderOf(temporaryNames[i]));
-        RenameFileOperation rename(ownerWindow, temporaryNames[i].c_str(), inItsFolder ? newNames[i].c_str() : L"",
-                                   false, true);
-        if (rename.Execute()) {
+        const std::wstring& target = inItsFolder ? newNames[i] : noPath;
+        bool renamed = false;
+        if (Announce(RenameObserver::Step::Rename, temporaryNames[i], target)) {
+            RenameFileOperation rename(ownerWindow, temporaryNames[i].c_str(), target.c_str(), false, true);
+            renamed = rename.Execute();
+            Report(RenameObserver::Step::Rename, temporaryNames[i], target, renamed);
+        }
+        if (renamed) {
             renamedToNewNames[i] = true;
             ++settledCount;
             FollowMovedFolderInStranded(temporaryNames[i], newNames[i]);
@@ -262,8 +304,9 @@ void FilesRenamer::UndoAfterException()
 {
     for (std::size_t i = std::min(settledCount, renamedToNewNames.size()); i-- > 0;) {
         if (renamedToNewNames[i]) {
+            Announce(RenameObserver::Step::Return, newNames[i], temporaryNames[i]);
             RenameFileOperation undo(ownerWindow, newNames[i].c_str(), temporaryNames[i].c_str(), false, true);
-            undo.Execute();
+            Report(RenameObserver::Step::Return, newNames[i], temporaryNames[i], undo.Execute());
             renamedToNewNames[i] = false;
         }
     }
@@ -298,10 +341,41 @@ bool FilesRenamer::HoldsMovedFiles(const std::wstring& path) const
     return inside != movedByFolder.end() && IsInsideFolder(inside->first, key);
 }
 
+std::int32_t FilesRenamer::ConfirmOverwrite(const std::vector<std::wstring>& takenPaths, std::int32_t value)
+{
+    if (takenPaths.empty()) {
+        return value;
+    }
+    const int answer = MessageBoxW(ownerWindow,
+                                   L"Some files already exist with some of the destination file names.\n"
+                                   L"Do you want to overwrite?!\n"
+                                   L"(The existing files will be sent to the recycle bin)",
+                                   L"Warning!", MB_ICONWARNING | MB_YESNO);
+    if (answer != IDYES) {
+        return -2;
+    }
+    for (const std::wstring& takenPath : takenPaths) {
+        if (!Announce(RenameObserver::Step::Recycle, takenPath, {})) {
+            return -1;
+        }
+        DeleteFileOperation recycle(ownerWindow, takenPath.c_str(), false, true, true);
+        const bool recycled = recycle.Execute();
+        Report(RenameObserver::Step::Recycle, takenPath, {}, recycled);
+        if (!recycled) {
+            return -1;
+        }
+    }
+    return value;
+}
+
 void FilesRenamer::MoveBack(std::size_t i)
 {
+    // A file goes back whether or not the step could be recorded: its old name is where it belongs.
+    Announce(RenameObserver::Step::MoveBack, temporaryNames[i], oldNames[i]);
     RenameFileOperation moveBack(ownerWindow, temporaryNames[i].c_str(), oldNames[i].c_str(), false, true);
-    if (moveBack.Execute()) {
+    const bool movedBack = moveBack.Execute();
+    Report(RenameObserver::Step::MoveBack, temporaryNames[i], oldNames[i], movedBack);
+    if (movedBack) {
         FollowMovedFolderInStranded(temporaryNames[i], oldNames[i]);
     } else {
         strandedFiles.emplace_back(temporaryNames[i], oldNames[i]);

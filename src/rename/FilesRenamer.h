@@ -11,6 +11,7 @@
 #include "files/QuillmossElement.h"
 #include "rename/OperationResult.h"
 #include "rename/PathList.h"
+#include "rename/RenameObserver.h"
 
 // Renames a set of files in bulk so that no new name ever collides with a name another member of
 // the set still holds: every file is first moved aside to a unique temporary name in its own
@@ -21,6 +22,8 @@ class FilesRenamer : protected QuillmossElement {
 public:
     // Sets `result` exactly once, on every path.
     void Rename(OperationResult& result);
+    // Tells `stepObserver` of every step that moves something; it must outlive the rename.
+    void Observe(RenameObserver& stepObserver);
 
 protected:
     FilesRenamer(HWND owner, const PathList& paths);
@@ -34,13 +37,23 @@ protected:
     // Whether a file of the batch was moved aside inside the folder at `path` (in the spelling of
     // `temporaryNames`): such a folder, standing at a new path, must not go to the recycle bin.
     bool HoldsMovedFiles(const std::wstring& path) const;
+    // Asks once whether `takenPaths` (things outside the batch standing at new paths) may be
+    // replaced and sends them to the recycle bin on Yes. Returns `value` when nothing stops the
+    // batch, -2 when the user declined, -1 when a recycle failed.
+    std::int32_t ConfirmOverwrite(const std::vector<std::wstring>& takenPaths, std::int32_t value);
 
     std::vector<std::wstring> sources;
     std::vector<std::wstring> newNames;
     std::vector<std::wstring> temporaryNames;
     std::vector<std::wstring> oldNames;
+    // For each file moved aside (each entry of `oldNames`), its position in `sources`.
+    std::vector<std::size_t> movedSources;
 
 private:
+    // Tells the observer, if any, of a step about to be taken: false when it must not be taken.
+    bool Announce(RenameObserver::Step step, const std::wstring& from, const std::wstring& to);
+    void Report(RenameObserver::Step step, const std::wstring& from, const std::wstring& to, bool done);
+
     // Fills `resolvedSources`; false, with a line naming the path, when a source cannot be placed
     // in a folder.
     bool ResolveSources();
@@ -81,6 +94,7 @@ private:
     std::map<std::wstring, std::vector<std::size_t>> movedByFolder;
     // Files left under a temporary name: (where it is, its old name).
     std::vector<std::pair<std::wstring, std::wstring>> strandedFiles;
+    RenameObserver* observer = nullptr;
 };
 
 // True when another handle holds the file open (an exclusive open fails with a sharing

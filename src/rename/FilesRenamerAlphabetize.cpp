@@ -2,7 +2,6 @@
 
 #include <shlwapi.h>
 
-#include "files/DeleteFileOperation.h"
 #include "files/FileMachine.h"
 #include "files/FileOperation.h"
 
@@ -51,29 +50,6 @@ void FilesRenamerAlphabetize::AdvanceLetter()
     } else {
         ++currentLetter;
     }
-}
-
-std::int32_t FilesRenamerAlphabetize::ConfirmOverwrite(const std::vector<std::wstring>& takenPaths,
-                                                       std::int32_t value)
-{
-    if (takenPaths.empty()) {
-        return value;
-    }
-    const int answer = MessageBoxW(ownerWindow,
-                                   L"Some files already exist with some of the destination file names.\n"
-                                   L"Do you want to overwrite?!\n"
-                                   L"(The existing files will be sent to the recycle bin)",
-                                   L"Warning!", MB_ICONWARNING | MB_YESNO);
-    if (answer != IDYES) {
-        return -2;
-    }
-    for (const std::wstring& takenPath : takenPaths) {
-        DeleteFileOperation recycle(ownerWindow, takenPath.c_str(), false, true, true);
-        if (!recycle.Execute()) {
-            return -1;
-        }
-    }
-    return value;
 }
 
 std::wstring ReachableNewPath(const std::wstring& folder, wchar_t letter, std::uint32_t count,

@@ -19,8 +19,6 @@ public:
 private:
     std::int32_t ComputeNewNames() override;
     void AdvanceLetter();
-    // Asks about `takenPaths` and recycles them on Yes; `value` is the result when nothing stops it.
-    std::int32_t ConfirmOverwrite(const std::vector<std::wstring>& takenPaths, std::int32_t value);
 
     wchar_t firstLetter;
     wchar_t lastLetter;

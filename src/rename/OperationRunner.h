@@ -4,6 +4,7 @@
 
 #include "rename/OperationResult.h"
 #include "rename/PathList.h"
+#include "rename/RenameObserver.h"
 
 // The way into the bulk-rename engine: runs one rename of a path list and reports the outcome
 // into a result the caller owns.
@@ -18,6 +19,8 @@ public:
     // Renames the paths to A, B, ... (see FilesRenamerAlphabetize); a new renamer every call,
     // so every batch starts at A.
     void Alphabetize(OperationResult& result, PathList& paths);
+    // The same, telling `observer` of every step that moves something.
+    void Alphabetize(OperationResult& result, PathList& paths, RenameObserver& observer);
 
     HWND ownerWindow;
 };

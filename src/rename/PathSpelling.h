@@ -18,6 +18,9 @@ bool ResolvePath(const std::wstring& path, std::wstring& resolved);
 // The text before the last backslash; empty without one.
 std::wstring FolderOf(const std::wstring& path);
 
+// The text after the last backslash; the whole path without one.
+std::wstring NameOf(const std::wstring& path);
+
 // Upper-cased as the file system compares names, for use as a key.
 std::wstring CaseFolded(std::wstring path);
 

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+// Told of every step of a batch that moves something, before it is taken and after: what a
+// journal needs to put the files back after the process dies half-way, or to undo the batch.
+// Paths are full paths in the engine's one spelling, valid at the moment of the step.
+class RenameObserver {
+public:
+    enum class Step {
+        // A temporary name is about to be made in folder `from` (the system creates an empty
+        // placeholder under it); `to` is empty.
+        TemporaryName,
+        // source `from` to its temporary name `to` (the placeholder at `to` is removed first)
+        MoveAside,
+        // temporary name `from` to the new path `to`
+        Rename,
+        // temporary name `from` back to the old name `to`
+        MoveBack,
+        // after an exception: new path `from` back to the temporary name `to`
+        Return,
+        // `from`, which stands at a new path, to the recycle bin; `to` is empty
+        Recycle,
+    };
+
+    // Before the step. False when the step must not be taken because it could not be recorded;
+    // the engine then treats a forward step as failed. Steps that put files back are taken anyway.
+    virtual bool BeforeStep(Step step, const std::wstring& from, const std::wstring& to) = 0;
+    // After the step, with whether it happened.
+    virtual void AfterStep(Step step, const std::wstring& from, const std::wstring& to, bool done) = 0;
+
+protected:
+    // Observers are owned and destroyed by whoever made them, never through this interface.
+    ~RenameObserver() = default;
+};
