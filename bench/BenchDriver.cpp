@@ -193,6 +193,7 @@ struct Row {
     std::string layout;
     int files = 0;
     double renamer = 0;
+    double plain = 0;
     double floor = 0;
     double ratio = 0;
     SIZE_T peakPrivate = 0;
@@ -227,6 +228,10 @@ int main()
     const std::wstring renamer = bin + L"\\QuillmossRename.exe";
     const std::wstring floor = bin + L"\\RenameFloor.exe";
     const auto renamerLine = [&](const std::wstring& list) { return L"\"" + renamer + L"\" --list \"" + list + L"\""; };
+    // The renamer without its journal: what the journal costs.
+    const auto plainLine = [&](const std::wstring& list) {
+        return L"\"" + renamer + L"\" --no-journal --list \"" + list + L"\"";
+    };
     const auto floorLine = [&](const std::wstring& list) { return L"\"" + floor + L"\" --list \"" + list + L"\""; };
     const std::wstring renamerRoot = benchRoot + L"\\renamer";
     const std::wstring floorRoot = benchRoot + L"\\floor";
@@ -242,35 +247,41 @@ int main()
             std::printf("%-6s %7d files: ", layout.c_str(), files);
             std::fflush(stdout);
             std::vector<double> renamerTimes;
+            std::vector<double> plainTimes;
             std::vector<double> floorTimes;
             Row row{layout, files};
-            // The warm-ups come first; after them the sides take turns going first.
+            // The warm-ups come first; after them the three sides take turns going first.
             for (int r = 0; r < warmUps + runs; ++r) {
-                for (int side = 0; side < 2; ++side) {
-                    const bool renamerTurn = (side == 0) == (r % 2 == 0);
-                    const std::wstring& root = renamerTurn ? renamerRoot : floorRoot;
-                    // Each side starts from the same disk: the other side's tree goes first.
-                    RemoveTree(renamerTurn ? floorRoot : renamerRoot);
+                for (int turn = 0; turn < 3; ++turn) {
+                    const int side = (r + turn) % 3;
+                    const bool floorTurn = side == 2;
+                    const std::wstring& root = floorTurn ? floorRoot : renamerRoot;
+                    // Each side starts from the same disk: the other sides' trees go first.
+                    RemoveTree(renamerRoot);
+                    RemoveTree(floorRoot);
                     const std::wstring list = MakeTree(root, files, layout);
-                    const Run run = renamerTurn ? Measure(renamer, renamerLine(list), memoryPollMs)
+                    const Run run = side == 0   ? Measure(renamer, renamerLine(list), memoryPollMs)
+                                    : side == 1 ? Measure(renamer, plainLine(list), 0)
                                                 : Measure(floor, floorLine(list), 0);
-                    if (renamerTurn) {
+                    if (side == 0) {
                         row.peakPrivate = std::max(row.peakPrivate, run.peakPrivate);
                         row.renamerExit = std::max(row.renamerExit, run.exitCode);
                     }
                     if (r >= warmUps) {
-                        (renamerTurn ? renamerTimes : floorTimes).push_back(run.seconds);
+                        (side == 0 ? renamerTimes : side == 1 ? plainTimes : floorTimes).push_back(run.seconds);
                     }
                 }
                 std::printf(".");
                 std::fflush(stdout);
             }
             row.renamer = Median(renamerTimes);
+            row.plain = Median(plainTimes);
             row.floor = Median(floorTimes);
             row.ratio = row.renamer / row.floor;
             row.bytesPerFile = (static_cast<double>(row.peakPrivate) - static_cast<double>(baseline.peakPrivate)) /
                                files;
-            std::printf(" renamer %.3f s, floor %.3f s, ratio %.3f\n", row.renamer, row.floor, row.ratio);
+            std::printf(" renamer %.3f s, without journal %.3f s, floor %.3f s, ratio %.3f\n", row.renamer, row.plain,
+                        row.floor, row.ratio);
             rows.push_back(row);
         }
     }
@@ -306,10 +317,12 @@ int main()
     char line[512];
     if (!rows.empty()) {
         report << "Medians of " << runs << " runs after " << warmUps
-               << " warm-up(s); the two sides of each row took turns.\n\n";
-        report << "| layout | files | renamer s | floor s | renamer files/s | floor files/s | renamer/floor | "
-                  "renamer scaling | floor scaling | peak private bytes per file | renamer exit |\n";
-        report << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+               << " warm-up(s); the three sides of each row took turns. \"renamer\" writes its journal; "
+                  "\"no journal\" is the renamer with --no-journal.\n\n";
+        report << "| layout | files | renamer s | no journal s | floor s | renamer files/s | floor files/s | "
+                  "renamer/no journal | renamer/floor | renamer scaling | floor scaling | peak private bytes per file | "
+                  "renamer exit |\n";
+        report << "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n";
     }
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const Row& row = rows[i];
@@ -323,9 +336,11 @@ int main()
             std::snprintf(line, sizeof(line), "%.2f", row.floor / rows[i - 1].floor);
             floorScaling = line;
         }
-        std::snprintf(line, sizeof(line), "| %s | %d | %.3f | %.3f | %.0f | %.0f | %.3f | %s | %s | %.0f | %lu |\n",
-                      row.layout.c_str(), row.files, row.renamer, row.floor, row.files / row.renamer,
-                      row.files / row.floor, row.ratio, renamerScaling.c_str(), floorScaling.c_str(),
+        std::snprintf(line, sizeof(line),
+                      "| %s | %d | %.3f | %.3f | %.3f | %.0f | %.0f | %.3f | %.3f | %s | %s | %.0f | %lu |\n",
+                      row.layout.c_str(), row.files, row.renamer, row.plain, row.floor, row.files / row.renamer,
+                      row.files / row.floor, row.renamer / row.plain, row.ratio, renamerScaling.c_str(),
+                      floorScaling.c_str(),
                       row.bytesPerFile, static_cast<unsigned long>(row.renamerExit));
         report << line;
     }

@@ -12,6 +12,8 @@
 #include "rename/OperationRunner.h"
 #include "rename/PathSpelling.h"
 #include "rename/front/DryRun.h"
+#include "rename/journal/JournalFormat.h"
+#include "rename/journal/RenameJournal.h"
 
 namespace {
 
@@ -68,6 +70,23 @@ bool DecodeListText(const std::string& bytes, const std::wstring& listFile, std:
     return true;
 }
 
+// A file named on the command line, as a full path: a journal is found again by it later, from
+// wherever the next command runs.
+std::wstring FullPathOf(const std::wstring& path)
+{
+    const DWORD units = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (units == 0) {
+        return path;
+    }
+    std::wstring full(units, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), units, full.data(), nullptr);
+    if (written == 0 || written >= units) {
+        return path;
+    }
+    full.resize(written);
+    return full;
+}
+
 } // namespace
 
 RenameRequest ParseRenameRequest(const std::vector<std::wstring>& arguments)
@@ -75,6 +94,9 @@ RenameRequest ParseRenameRequest(const std::vector<std::wstring>& arguments)
     RenameRequest request;
     bool dryRun = false;
     bool optionsEnded = false;
+    bool undo = false;
+    bool recover = false;
+    bool journalGiven = false;
     PathList given;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::wstring& argument = arguments[i];
@@ -88,6 +110,17 @@ RenameRequest ParseRenameRequest(const std::vector<std::wstring>& arguments)
             optionsEnded = true;
         } else if (argument == L"--dry-run") {
             dryRun = true;
+        } else if (argument == L"--undo" || argument == L"--recover") {
+            (argument == L"--undo" ? undo : recover) = true;
+        } else if (argument == L"--journal") {
+            if (i + 1 == arguments.size()) {
+                request.problem = L"--journal needs a file";
+                return request;
+            }
+            request.ownJournal.file = FullPathOf(arguments[++i]);
+            journalGiven = true;
+        } else if (argument == L"--no-journal") {
+            request.ownJournal.none = true;
         } else if (argument == L"--list") {
             if (i + 1 == arguments.size()) {
                 request.problem = L"--list needs a file";
@@ -100,6 +133,27 @@ RenameRequest ParseRenameRequest(const std::vector<std::wstring>& arguments)
             request.problem = L"unknown option " + argument;
             return request;
         }
+    }
+    if (journalGiven && request.ownJournal.none) {
+        request.problem = L"--journal and --no-journal cannot go together";
+        return request;
+    }
+    if (undo || recover) {
+        if (undo && recover) {
+            request.problem = L"--undo and --recover cannot go together";
+        } else if (given.size() > 1) {
+            request.problem = L"--undo and --recover take one journal, not paths to rename";
+        } else if (recover && (journalGiven || request.ownJournal.none)) {
+            request.problem = L"--recover writes no journal of its own";
+        } else {
+            // The journal is optional: without one, the newest suitable one is used.
+            if (!given.empty()) {
+                request.journal = FullPathOf(given.front());
+            }
+            request.dryRun = dryRun;
+            request.action = undo ? RenameRequest::Action::Undo : RenameRequest::Action::Recover;
+        }
+        return request;
     }
     if (given.empty()) {
         request.problem = L"no paths to rename";
@@ -118,6 +172,7 @@ RenameRequest ParseRenameRequest(const std::vector<std::wstring>& arguments)
         }
         request.paths.push_back(std::move(resolved));
     }
+    request.dryRun = dryRun;
     request.action = dryRun ? RenameRequest::Action::DryRun : RenameRequest::Action::Rename;
     return request;
 }
@@ -234,14 +289,42 @@ int RunRenameProgram(const std::vector<std::wstring>& arguments)
         WriteDryRun(request.paths, PredictRename(request.paths), DiagnosticStream());
         DiagnosticStream().flush();
         return 0;
+    case RenameRequest::Action::Undo:
+        if (!request.dryRun) {
+            WarnOfUnfinishedJournals(stderr);
+        }
+        return RunUndo(request.journal.empty() ? NewestJournal(true) : request.journal, request.dryRun,
+                       request.ownJournal);
+    case RenameRequest::Action::Recover:
+        return RunRecover(request.journal.empty() ? NewestJournal(false) : request.journal, request.dryRun);
     case RenameRequest::Action::Rename:
         break;
+    }
+
+    WarnOfUnfinishedJournals(stderr);
+    RenameJournal journal;
+    if (!request.ownJournal.none) {
+        std::wstring problem;
+        const bool created = request.ownJournal.file.empty()
+                                 ? journal.CreateIn(DefaultJournalFolder(), "rename", problem)
+                                 : journal.Create(request.ownJournal.file, "rename", problem);
+        if (!created) {
+            const std::wstring units = ToUtf8Units(problem);
+            (void)std::fprintf(stderr, "QuillmossRename: %s; nothing was renamed (--journal FILE writes it elsewhere)\n",
+                               std::string(units.begin(), units.end()).c_str());
+            return journalExitCode;
+        }
     }
 
     OperationResult result;
     OperationRunner runner;
     PathList paths = request.paths;
-    runner.Alphabetize(result, paths);
+    if (request.ownJournal.none) {
+        runner.Alphabetize(result, paths);
+    } else {
+        runner.Alphabetize(result, paths, journal);
+        journal.Finish(result);
+    }
     DiagnosticStream().flush();
     (void)std::fprintf(stderr, "%s\n", SummaryLine(result).c_str());
     return result.statusCode;
@@ -264,8 +347,10 @@ int RunGuarded(const std::function<int()>& program, std::FILE* errors)
 
 const char* RenameUsage()
 {
-    return "Usage: QuillmossRename [--dry-run] PATH...\n"
-           "       QuillmossRename [--dry-run] --list FILE\n"
+    return "Usage: QuillmossRename [--dry-run] [--journal FILE | --no-journal] PATH...\n"
+           "       QuillmossRename [--dry-run] [--journal FILE | --no-journal] --list FILE\n"
+           "       QuillmossRename [--dry-run] [--journal FILE | --no-journal] --undo [JOURNAL]\n"
+           "       QuillmossRename [--dry-run] --recover [JOURNAL]\n"
            "\n"
            "Renames the files and folders given, in order, to A, B, ... Z, AA, BB, ... keeping each\n"
            "one's folder and lower-cased extension. Asks once before replacing anything that already\n"
@@ -275,14 +360,25 @@ const char* RenameUsage()
            "resolved to its full path first. A drive or share root, a device or an empty path is\n"
            "refused before anything is touched.\n"
            "\n"
-           "  --list FILE  read the paths from FILE (UTF-8, or UTF-16 with a byte-order mark; one a\n"
-           "               line; blank lines are skipped)\n"
-           "  --dry-run    print what the rename would do, file by file, and how it would end;\n"
-           "               change nothing\n"
+           "Every rename writes a journal of its steps, by default in\n"
+           "%LOCALAPPDATA%\\Quillmoss\\Journal, named by the time it started (UTC).\n"
+           "\n"
+           "  --list FILE     read the paths from FILE (UTF-8, or UTF-16 with a byte-order mark; one\n"
+           "                  a line; blank lines are skipped)\n"
+           "  --dry-run       print what the rename, undo or recovery would do; change nothing\n"
+           "  --journal FILE  write the journal to FILE (a new file) instead\n"
+           "  --no-journal    write no journal: the batch can be neither undone nor recovered\n"
+           "  --undo [JOURNAL]     rename the files of that batch (default: the newest finished\n"
+           "                  one) back to their old names; files renamed, deleted or replaced\n"
+           "                  since are named and left alone, and what went to the recycle bin\n"
+           "                  stays there\n"
+           "  --recover [JOURNAL]  put back the files of a batch that never finished (default: the\n"
+           "                  newest unfinished one): every file under a temporary name goes back\n"
+           "                  to its old name\n"
            "  --help, -h, -?, /?  print this text\n"
            "\n"
            "The engine's diagnostic lines go to standard output, a summary line to standard error.\n"
            "Exit code: the status (0 succeeded, 1 unexpected error, 3 some files failed, 4 files open,\n"
            "6 declined), 2 for bad usage, 70 for an internal error (after the files the engine had\n"
-           "moved were put back).\n";
+           "moved were put back), 73 when no journal could be written (nothing was renamed).\n";
 }

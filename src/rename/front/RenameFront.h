@@ -7,12 +7,19 @@
 
 #include "rename/OperationResult.h"
 #include "rename/PathList.h"
+#include "rename/front/JournalCommands.h"
 
 // The command line of QuillmossRename.exe, a console front over OperationRunner::Alphabetize.
 struct RenameRequest {
-    enum class Action { Rename, DryRun, Help, BadUsage };
+    enum class Action { Rename, DryRun, Undo, Recover, Help, BadUsage };
     Action action = Action::BadUsage;
     PathList paths;
+    // Undo and Recover: whether to only say what would be done, and the journal to work from
+    // (empty: the newest suitable one of the default folder).
+    bool dryRun = false;
+    std::wstring journal;
+    // Where a rename or an undo writes its own journal.
+    JournalChoice ownJournal;
     // Why the command line was refused, for BadUsage.
     std::wstring problem;
 };
@@ -20,6 +27,8 @@ struct RenameRequest {
 // The exit codes besides the engine's status codes.
 inline constexpr int badUsageExitCode = 2;
 inline constexpr int internalErrorExitCode = 70;
+// No journal could be written, so nothing was renamed.
+inline constexpr int journalExitCode = 73;
 
 // `arguments` are the program's arguments without its own name. The paths come back resolved,
 // one spelling each (see PathSpelling.h); a path that cannot be renamed at all is bad usage.

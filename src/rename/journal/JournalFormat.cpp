@@ -1,0 +1,145 @@
+#include "rename/journal/JournalFormat.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <array>
+#include <cstdio>
+
+#include "platform/UniqueHandle.h"
+
+namespace {
+
+void AppendUtf8(std::string& out, unsigned long codePoint)
+{
+    if (codePoint < 0x80) {
+        out += static_cast<char>(codePoint);
+    } else if (codePoint < 0x800) {
+        out += static_cast<char>(0xC0 | (codePoint >> 6));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else if (codePoint < 0x10000) {
+        out += static_cast<char>(0xE0 | (codePoint >> 12));
+        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (codePoint >> 18));
+        out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (codePoint & 0x3F));
+    }
+}
+
+bool IsHighSurrogate(unsigned long unit)
+{
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool IsLowSurrogate(unsigned long unit)
+{
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+} // namespace
+
+std::string JournalText(const std::wstring& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned long unit = static_cast<unsigned short>(text[i]);
+        if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(static_cast<unsigned short>(text[i + 1]))) {
+            const unsigned long low = static_cast<unsigned short>(text[++i]);
+            AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        } else {
+            AppendUtf8(out, unit);
+        }
+    }
+    return out;
+}
+
+bool FromJournalText(const std::string& bytes, std::wstring& text)
+{
+    text.clear();
+    text.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        std::size_t length = 0;
+        unsigned long codePoint = 0;
+        if (lead < 0x80) {
+            length = 1;
+            codePoint = lead;
+        } else if ((lead & 0xE0) == 0xC0) {
+            length = 2;
+            codePoint = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3;
+            codePoint = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4;
+            codePoint = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > bytes.size()) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(bytes[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                return false;
+            }
+            codePoint = (codePoint << 6) | (next & 0x3F);
+        }
+        // Only the shortest form, as JournalText writes it, and nothing past the last code point.
+        static constexpr std::array<unsigned long, 5> smallest{0, 0, 0x80, 0x800, 0x10000};
+        if (codePoint < smallest[length] || codePoint > 0x10FFFF) {
+            return false;
+        }
+        if (codePoint >= 0x10000) {
+            text.push_back(static_cast<wchar_t>(0xD800 + ((codePoint - 0x10000) >> 10)));
+            text.push_back(static_cast<wchar_t>(0xDC00 + ((codePoint - 0x10000) & 0x3FF)));
+        } else {
+            text.push_back(static_cast<wchar_t>(codePoint));
+        }
+        i += length;
+    }
+    return true;
+}
+
+bool FitsInRecord(const std::wstring& text)
+{
+    for (const wchar_t unit : text) {
+        if (unit < 0x20 || unit == 0x7F) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string FileIdentity(const std::wstring& path)
+{
+    // Attributes only, shared every way, so that the probe neither fails on a file open elsewhere
+    // nor stops anyone else from opening it; the backup flag lets it open folders too.
+    const UniqueHandle entry(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!entry.IsValid() || !GetFileInformationByHandle(entry.Get(), &information)) {
+        return {};
+    }
+    std::array<char, 32> text{};
+    (void)std::snprintf(text.data(), text.size(), "%08lx:%08lx%08lx",
+                        static_cast<unsigned long>(information.dwVolumeSerialNumber),
+                        static_cast<unsigned long>(information.nFileIndexHigh),
+                        static_cast<unsigned long>(information.nFileIndexLow));
+    return text.data();
+}
+
+std::wstring DefaultJournalFolder()
+{
+    std::array<wchar_t, MAX_PATH> localAppData{};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, localAppData.data()))) {
+        return {};
+    }
+    return std::wstring(localAppData.data()) + L"\\Quillmoss\\Journal";
+}

@@ -1,0 +1,196 @@
+#include "rename/journal/JournalReader.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <map>
+
+#include "platform/FindHandle.h"
+#include "platform/UniqueHandle.h"
+#include "rename/PathSpelling.h"
+#include "rename/journal/JournalFormat.h"
+
+namespace {
+
+// A batch of a million files writes a few hundred megabytes; a larger file is not a journal.
+constexpr long long largestJournal = 2LL * 1024 * 1024 * 1024 - 1;
+
+std::vector<std::string> SplitFields(const std::string& line)
+{
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (std::size_t tab = line.find('\t'); tab != std::string::npos; tab = line.find('\t', start)) {
+        fields.push_back(line.substr(start, tab - start));
+        start = tab + 1;
+    }
+    fields.push_back(line.substr(start));
+    return fields;
+}
+
+bool ReadBytes(HANDLE file, long long offset, std::size_t count, std::string& bytes)
+{
+    LARGE_INTEGER position{};
+    position.QuadPart = offset;
+    bytes.assign(count, '\0');
+    DWORD read = 0;
+    return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) &&
+           (count == 0 || ReadFile(file, bytes.data(), static_cast<DWORD>(count), &read, nullptr)) && read == count;
+}
+
+bool IsStepKind(const std::string& kind)
+{
+    return kind == recordTemporaryName || kind == recordMoveAside || kind == recordRename || kind == recordMoveBack ||
+           kind == recordReturn || kind == recordRecycle;
+}
+
+bool ParseRecord(const std::string& line, JournalContents& journal)
+{
+    const std::vector<std::string> fields = SplitFields(line);
+    const std::string& kind = fields[0];
+    if (kind == recordBegin && fields.size() >= 2) {
+        journal.action = line.substr(kind.size() + 1);
+        return true;
+    }
+    if ((kind == recordDone || kind == recordFailed) && fields.size() == 1) {
+        if (journal.steps.empty() || journal.steps.back().outcome != JournalStep::Outcome::Unknown) {
+            return false;
+        }
+        journal.steps.back().outcome = kind == recordDone ? JournalStep::Outcome::Done : JournalStep::Outcome::Failed;
+        return true;
+    }
+    if (kind == recordEnd && fields.size() == 2) {
+        journal.finished = true;
+        journal.end = fields[1];
+        return true;
+    }
+    if (!IsStepKind(kind) || fields.size() < 3 || fields.size() > 4) {
+        return false;
+    }
+    JournalStep step;
+    step.kind = kind;
+    if (fields.size() == 4) {
+        step.detail = fields[3];
+    }
+    if (!FromJournalText(fields[1], step.from) || !FromJournalText(fields[2], step.to)) {
+        return false;
+    }
+    journal.steps.push_back(std::move(step));
+    return true;
+}
+
+} // namespace
+
+bool ReadJournal(const std::wstring& path, JournalContents& journal, std::wstring& problem)
+{
+    journal = JournalContents();
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    std::string bytes;
+    if (!file.IsValid() || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > largestJournal ||
+        !ReadBytes(file.Get(), 0, static_cast<std::size_t>(size.QuadPart), bytes)) {
+        problem = L"cannot read the journal " + path;
+        return false;
+    }
+    std::size_t start = 0;
+    std::size_t lineNumber = 0;
+    for (std::size_t end = bytes.find('\n'); end != std::string::npos; end = bytes.find('\n', start)) {
+        const std::string line = bytes.substr(start, end - start);
+        start = end + 1;
+        ++lineNumber;
+        const bool parsed = lineNumber == 1 ? line == journalHeader : ParseRecord(line, journal);
+        if (!parsed) {
+            problem = L"not a rename journal, or damaged at line " + std::to_wstring(lineNumber) + L": " + path;
+            return false;
+        }
+    }
+    if (lineNumber == 0) {
+        problem = L"not a rename journal: " + path;
+        return false;
+    }
+    return true;
+}
+
+JournalState ProbeJournal(const std::wstring& path)
+{
+    // The batch that writes a journal shares it for reading only: an open that would share
+    // writing is refused while it runs.
+    const UniqueHandle file(
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsValid()) {
+        return GetLastError() == ERROR_SHARING_VIOLATION ? JournalState::InUse : JournalState::NotAJournal;
+    }
+    LARGE_INTEGER size{};
+    const std::string header = std::string(journalHeader) + "\n";
+    std::string first;
+    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < static_cast<long long>(header.size()) ||
+        !ReadBytes(file.Get(), 0, header.size(), first) || first != header) {
+        return JournalState::NotAJournal;
+    }
+    const long long tailSize = std::min<long long>(size.QuadPart, 4096);
+    std::string tail;
+    if (!ReadBytes(file.Get(), size.QuadPart - tailSize, static_cast<std::size_t>(tailSize), tail)) {
+        return JournalState::NotAJournal;
+    }
+    // The last whole line; an unfinished one after it is dropped.
+    const std::size_t lastBreak = tail.rfind('\n');
+    const std::size_t before = lastBreak == 0 ? std::string::npos : tail.rfind('\n', lastBreak - 1);
+    const std::string last = tail.substr(before == std::string::npos ? 0 : before + 1,
+                                         lastBreak - (before == std::string::npos ? 0 : before + 1));
+    return last.rfind(std::string(recordEnd) + "\t", 0) == 0 ? JournalState::Finished : JournalState::Unfinished;
+}
+
+std::vector<BatchFile> ReplayBatch(const JournalContents& journal)
+{
+    std::vector<BatchFile> files;
+    // Where each file is now, by its path compared without case.
+    std::map<std::wstring, std::size_t> byPath;
+    for (const JournalStep& step : journal.steps) {
+        const bool moves = step.kind == recordMoveAside || step.kind == recordRename || step.kind == recordMoveBack ||
+                           step.kind == recordReturn;
+        if (!moves || step.outcome != JournalStep::Outcome::Done) {
+            continue;
+        }
+        // Whatever lay inside a moved folder moved with it.
+        const std::wstring key = CaseFolded(step.from);
+        std::vector<std::size_t> moved;
+        for (auto it = byPath.lower_bound(key + L"\\"); it != byPath.end() && IsInsideFolder(it->first, key);) {
+            moved.push_back(it->second);
+            it = byPath.erase(it);
+        }
+        for (const std::size_t i : moved) {
+            files[i].finalPath = Rebased(files[i].finalPath, step.from, step.to);
+            byPath[CaseFolded(files[i].finalPath)] = i;
+        }
+        if (step.kind == recordMoveAside) {
+            files.push_back({step.from, step.to, step.detail});
+            byPath[CaseFolded(step.to)] = files.size() - 1;
+            continue;
+        }
+        const auto it = byPath.find(key);
+        if (it != byPath.end()) {
+            const std::size_t i = it->second;
+            byPath.erase(it);
+            files[i].finalPath = step.to;
+            byPath[CaseFolded(step.to)] = i;
+        }
+    }
+    return files;
+}
+
+std::vector<std::wstring> JournalsIn(const std::wstring& folder)
+{
+    std::vector<std::wstring> journals;
+    WIN32_FIND_DATAW found{};
+    const FindHandle search(FindFirstFileW((folder + L"\\*.journal").c_str(), &found));
+    if (!search.IsValid()) {
+        return journals;
+    }
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            journals.push_back(folder + L"\\" + found.cFileName);
+        }
+    } while (FindNextFileW(search.Get(), &found));
+    std::sort(journals.begin(), journals.end());
+    return journals;
+}

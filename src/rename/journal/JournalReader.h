@@ -1,0 +1,51 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// One step of a batch as its journal tells it (see JournalFormat.h).
+struct JournalStep {
+    enum class Outcome { Unknown, Done, Failed };
+    std::string kind;
+    std::wstring from;
+    std::wstring to;
+    // "aside": the file's identity (see FileIdentity); "name": when the record was written, in
+    // 100 ns units since 1601.
+    std::string detail;
+    // Unknown when the journal ends before the step's outcome: the process died during the step.
+    Outcome outcome = Outcome::Unknown;
+};
+
+struct JournalContents {
+    // What the batch was: "rename", or "undo" and the journal it undid, tab-separated.
+    std::string action;
+    std::vector<JournalStep> steps;
+    bool finished = false;
+    // The last field of the "end" record: the batch's status, or "recovered".
+    std::string end;
+};
+
+// Reads a whole journal. A last line without its line break is a record the process did not
+// finish writing, and is left out. False, with `problem` set, for a file that cannot be read or
+// is not a journal.
+bool ReadJournal(const std::wstring& path, JournalContents& journal, std::wstring& problem);
+
+enum class JournalState { Finished, Unfinished, InUse, NotAJournal };
+// Reads only the journal's first and last records: cheap enough to look at every journal kept.
+// InUse: a running batch is still writing it.
+JournalState ProbeJournal(const std::wstring& path);
+
+// A file the batch moved aside: its name before the batch, where the journal says it ended (after
+// the moves of the folders it was in), and its identity.
+struct BatchFile {
+    std::wstring oldPath;
+    std::wstring finalPath;
+    std::string identity;
+};
+
+// Follows the steps that happened, in order, and returns every file moved aside, in the order the
+// batch moved them.
+std::vector<BatchFile> ReplayBatch(const JournalContents& journal);
+
+// The journals in `folder`, oldest first (their names are the times they were made).
+std::vector<std::wstring> JournalsIn(const std::wstring& folder);

@@ -1,0 +1,144 @@
+#include "rename/journal/RenameJournal.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <array>
+#include <cstdio>
+
+#include "rename/journal/JournalFormat.h"
+
+namespace {
+
+const char* RecordKind(RenameObserver::Step step)
+{
+    switch (step) {
+    case RenameObserver::Step::TemporaryName:
+        return recordTemporaryName;
+    case RenameObserver::Step::MoveAside:
+        return recordMoveAside;
+    case RenameObserver::Step::Rename:
+        return recordRename;
+    case RenameObserver::Step::MoveBack:
+        return recordMoveBack;
+    case RenameObserver::Step::Return:
+        return recordReturn;
+    case RenameObserver::Step::Recycle:
+        return recordRecycle;
+    }
+    return recordRename;
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes)
+{
+    DWORD written = 0;
+    return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+// "2026-12-10 20.31.07.123": sorts as the times do, and is a valid file name.
+std::wstring TimeStampName()
+{
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    std::array<wchar_t, 32> text{};
+    (void)std::swprintf(text.data(), text.size(), L"%04u-%02u-%02u %02u.%02u.%02u.%03u", now.wYear, now.wMonth,
+                        now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+    return text.data();
+}
+
+std::wstring ErrorText(DWORD error)
+{
+    return L"error " + std::to_wstring(error);
+}
+
+} // namespace
+
+bool RenameJournal::Create(const std::wstring& path, const std::string& action, std::wstring& problem)
+{
+    // Shared for reading only: a recovery or a look for unfinished journals can read it while the
+    // batch runs, and can tell from the refused share that it still runs.
+    file.Reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr));
+    if (!file.IsValid()) {
+        const DWORD error = GetLastError();
+        problem = L"cannot create the journal " + path +
+                  (error == ERROR_FILE_EXISTS ? std::wstring(L": it already exists") : L" (" + ErrorText(error) + L")");
+        return false;
+    }
+    journalPath = path;
+    if (!Write(std::string(journalHeader) + "\n" + recordBegin + "\t" + action + "\n", true)) {
+        problem = L"cannot write the journal " + path;
+        return false;
+    }
+    return true;
+}
+
+bool RenameJournal::CreateIn(const std::wstring& folder, const std::string& action, std::wstring& problem)
+{
+    const int made = SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS && made != ERROR_FILE_EXISTS) {
+        problem = L"cannot create the journal folder " + folder + L" (" + ErrorText(static_cast<DWORD>(made)) + L")";
+        return false;
+    }
+    // Two batches started in the same millisecond: the second waits for the next one.
+    std::wstring path = folder + L"\\" + TimeStampName() + L".journal";
+    for (int attempt = 0; attempt < 100 && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; ++attempt) {
+        Sleep(1);
+        path = folder + L"\\" + TimeStampName() + L".journal";
+    }
+    return Create(path, action, problem);
+}
+
+bool RenameJournal::BeforeStep(Step step, const std::wstring& from, const std::wstring& to)
+{
+    if (broken || !FitsInRecord(from) || !FitsInRecord(to)) {
+        return false;
+    }
+    std::string record = std::string(RecordKind(step)) + "\t" + JournalText(from) + "\t" + JournalText(to);
+    if (step == Step::TemporaryName) {
+        // The system is about to create a placeholder it names itself: should the process die
+        // before the next record, a recovery looks for one made after this time.
+        FILETIME now{};
+        GetSystemTimeAsFileTime(&now);
+        const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+        return Write(record + "\t" + std::to_string(ticks) + "\n", false);
+    }
+    if (step == Step::MoveAside) {
+        record += "\t" + FileIdentity(from);
+    }
+    return Write(record + "\n", true);
+}
+
+void RenameJournal::AfterStep(Step, const std::wstring&, const std::wstring&, bool done)
+{
+    if (!broken) {
+        Write(std::string(done ? recordDone : recordFailed) + "\n", false);
+    }
+}
+
+void RenameJournal::Finish(const OperationResult& result)
+{
+    if (!broken) {
+        Write(std::string(recordEnd) + "\t" + std::to_string(result.statusCode) + "\n", true);
+    }
+}
+
+bool RenameJournal::Write(const std::string& record, bool durable)
+{
+    if (!WriteAll(file.Get(), record) || (durable && !FlushFileBuffers(file.Get()))) {
+        broken = true;
+        const std::string units = JournalText(journalPath);
+        (void)std::fprintf(stderr, "QuillmossRename: cannot write the journal %s (error %lu): no step is taken after this\n",
+                           units.c_str(), static_cast<unsigned long>(GetLastError()));
+        return false;
+    }
+    return true;
+}
+
+bool AppendJournalRecord(const std::wstring& path, const std::string& record)
+{
+    const UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.IsValid() && WriteAll(file.Get(), record + "\n") && FlushFileBuffers(file.Get());
+}

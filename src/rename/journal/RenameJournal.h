@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+
+#include "platform/UniqueHandle.h"
+#include "rename/OperationResult.h"
+#include "rename/RenameObserver.h"
+
+// Writes the journal of one batch (see JournalFormat.h) as the engine reports its steps. What a
+// step is about to do is on the disk (flushed) before the step is taken, so that a batch cut off
+// at any point can be put back; outcomes are written without a flush of their own: a process that
+// dies still leaves them to the system, and after a power loss the next record's flush, or the
+// disk itself, tells what happened.
+class RenameJournal : public RenameObserver {
+public:
+    RenameJournal() = default;
+    ~RenameJournal() = default;
+
+    RenameJournal(const RenameJournal&) = delete;
+    RenameJournal& operator=(const RenameJournal&) = delete;
+
+    // Creates the journal at `path` (never over an existing file) and records the start of a batch
+    // of `action` ("rename", or "undo" followed by the journal it undoes). False, with `problem`
+    // set, when it cannot.
+    bool Create(const std::wstring& path, const std::string& action, std::wstring& problem);
+    // Creates a journal named by the current time (UTC) in `folder`, which is made if missing.
+    bool CreateIn(const std::wstring& folder, const std::string& action, std::wstring& problem);
+
+    bool BeforeStep(Step step, const std::wstring& from, const std::wstring& to) override;
+    void AfterStep(Step step, const std::wstring& from, const std::wstring& to, bool done) override;
+
+    // Records the end of the batch with its result.
+    void Finish(const OperationResult& result);
+
+    const std::wstring& Path() const { return journalPath; }
+
+private:
+    bool Write(const std::string& record, bool durable);
+
+    UniqueHandle file;
+    std::wstring journalPath;
+    // Set by the first write that fails: every step after it is refused.
+    bool broken = false;
+};
+
+// Appends one record to the journal at `path` (a recovery's "end"), flushed. False when it cannot.
+bool AppendJournalRecord(const std::wstring& path, const std::string& record);
