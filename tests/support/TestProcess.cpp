@@ -58,6 +58,13 @@ ChildProcess::~ChildProcess()
     }
 }
 
+bool ChildProcess::Terminate()
+{
+    const bool running = Running() && TerminateProcess(process.Get(), 255);
+    WaitForSingleObject(process.Get(), INFINITE);
+    return running;
+}
+
 std::string ChildProcess::OutputSoFar() const
 {
     return outputPath.empty() ? std::string() : ReadFileBytes(outputPath);

@@ -33,6 +33,10 @@ public:
     bool Started() const { return process.IsValid(); }
     // What has reached the output file so far.
     std::string OutputSoFar() const;
+    bool Running() const { return process.IsValid() && WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT; }
+    // Ends the child where it stands (TerminateProcess), as a crash or a kill would; true when it
+    // was still running.
+    bool Terminate();
     // Waits for the child to end and collects what it left.
     ProcessRun Wait();
 

@@ -250,7 +250,8 @@ int RunUndo(const std::wstring& journalPath, bool dryRun, const JournalChoice& o
     std::vector<std::wstring> names;
     std::int32_t changed = 0;
     for (const BatchFile& file : ReplayBatch(journal)) {
-        if (SamePath(file.finalPath, file.oldPath)) {
+        // Exactly: a batch may have changed no more than the case of a name ("a.txt" to "A.txt").
+        if (file.finalPath == file.oldPath) {
             continue;
         }
         // Only the file the batch renamed goes back; whatever took its name since is left alone.

@@ -127,11 +127,19 @@ std::string FileIdentity(const std::wstring& path)
     if (!entry.IsValid() || !GetFileInformationByHandle(entry.Get(), &information)) {
         return {};
     }
-    std::array<char, 32> text{};
-    (void)std::snprintf(text.data(), text.size(), "%08lx:%08lx%08lx",
+    // A file system may give a new file the index of one just deleted; the creation time, which
+    // a rename keeps, tells them apart. Not for folders: some file systems report as a folder's
+    // creation time a time that changes with what the folder holds.
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        information.ftCreationTime = FILETIME{};
+    }
+    std::array<char, 48> text{};
+    (void)std::snprintf(text.data(), text.size(), "%08lx:%08lx%08lx:%08lx%08lx",
                         static_cast<unsigned long>(information.dwVolumeSerialNumber),
                         static_cast<unsigned long>(information.nFileIndexHigh),
-                        static_cast<unsigned long>(information.nFileIndexLow));
+                        static_cast<unsigned long>(information.nFileIndexLow),
+                        static_cast<unsigned long>(information.ftCreationTime.dwHighDateTime),
+                        static_cast<unsigned long>(information.ftCreationTime.dwLowDateTime));
     return text.data();
 }
 

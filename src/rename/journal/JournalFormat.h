@@ -31,8 +31,9 @@ bool FromJournalText(const std::string& bytes, std::wstring& text);
 // Whether `text` can stand in a record field: no tab, line break or other control character.
 bool FitsInRecord(const std::wstring& text);
 
-// What tells one file from another that took its name since: the volume's serial number and the
-// file's index on it, as "SERIAL:INDEX" in hex; empty when the entry cannot be opened.
+// What tells one file from another that took its name since: the volume's serial number, the
+// file's index on it and its creation time, as "SERIAL:INDEX:CREATED" in hex; empty when the
+// entry cannot be opened.
 std::string FileIdentity(const std::wstring& path);
 
 // Where journals live unless the command line says otherwise: "Quillmoss\Journal" under the

@@ -1,0 +1,543 @@
+// The journal of a batch, --undo and --recover, through the real QuillmossRename.exe: killed at
+// random points and recovered, undone after every kind of ending, and exact names kept.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/UniqueHandle.h"
+#include "rename/PathSpelling.h"
+#include "rename/journal/JournalFormat.h"
+#include "support/MessageBoxAnswerer.h"
+#include "support/TestProcess.h"
+#include "tests/rename/RenameFixture.h"
+
+namespace {
+
+std::wstring Program()
+{
+    return ProgramFolder() + L"\\QuillmossRename.exe";
+}
+
+// The console turns each line break into CR LF; the lines are what is compared.
+std::string WithoutCarriageReturns(std::string text)
+{
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
+ProcessRun Front(const std::wstring& arguments, const std::wstring& currentFolder)
+{
+    ProcessRun run = RunProcess(Program(), Quoted(Program()) + L" " + arguments, currentFolder);
+    run.standardOutput = WithoutCarriageReturns(run.standardOutput);
+    run.standardError = WithoutCarriageReturns(run.standardError);
+    return run;
+}
+
+// Every entry below `root` by its path relative to it, with the file's content ("<folder>" for
+// a folder): two snapshots are equal when every content is at the same name, exactly once.
+void AddSnapshot(const std::wstring& root, const std::wstring& relative, std::map<std::wstring, std::string>& entries)
+{
+    const std::wstring folder = relative.empty() ? root : root + L"\\" + relative;
+    for (const std::wstring& name : ListFolder(folder)) {
+        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+        if (IsFolder(root + L"\\" + path)) {
+            entries[path] = "<folder>";
+            AddSnapshot(root, path, entries);
+        } else {
+            entries[path] = ReadFileBytes(root + L"\\" + path);
+        }
+    }
+}
+
+std::map<std::wstring, std::string> Snapshot(const std::wstring& root)
+{
+    std::map<std::wstring, std::string> entries;
+    AddSnapshot(root, L"", entries);
+    return entries;
+}
+
+std::string Describe(const std::map<std::wstring, std::string>& entries)
+{
+    std::string text;
+    for (const auto& [path, content] : entries) {
+        text += "  " + ToUtf8(path) + " = " + content + "\n";
+    }
+    return text;
+}
+
+std::size_t CountLines(const std::string& text)
+{
+    std::size_t lines = 0;
+    for (const char c : text) {
+        lines += c == '\n' ? 1 : 0;
+    }
+    return lines;
+}
+
+std::string LastLine(const std::string& text)
+{
+    const std::size_t end = text.empty() || text.back() != '\n' ? text.size() : text.size() - 1;
+    const std::size_t start = text.rfind('\n', end == 0 ? 0 : end - 1);
+    return text.substr(start == std::string::npos || start >= end ? 0 : start + 1,
+                       end - (start == std::string::npos || start >= end ? 0 : start + 1));
+}
+
+unsigned long long Now()
+{
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+std::string Utf8(const std::wstring& text)
+{
+    return JournalText(text);
+}
+
+std::string Header()
+{
+    return std::string(journalHeader) + "\nbegin\trename\n";
+}
+
+TEST(JournalText, WritesEveryNameExactlyAndReadsItBack)
+{
+    const struct {
+        std::wstring text;
+        std::string bytes;
+    } cases[] = {
+        {L"", ""},
+        {L"C:\\plain\\a.txt", "C:\\plain\\a.txt"},
+        {L"caf\u00e9 \u20ac", "caf\xC3\xA9 \xE2\x82\xAC"},
+        {L"\U0001F600", "\xF0\x9F\x98\x80"},
+        {L"\uFFFE\uFFFF", "\xEF\xBF\xBE\xEF\xBF\xBF"},
+        // Lone surrogates, which a Windows name may hold: written as their three bytes.
+        {std::wstring(1, static_cast<wchar_t>(0xD800)) + L"x", "\xED\xA0\x80x"},
+        {L"x" + std::wstring(1, static_cast<wchar_t>(0xDFFF)), "x\xED\xBF\xBF"},
+        {std::wstring{static_cast<wchar_t>(0xDC00), static_cast<wchar_t>(0xD800)}, "\xED\xB0\x80\xED\xA0\x80"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(JournalText(c.text), c.bytes);
+        std::wstring back;
+        EXPECT_TRUE(FromJournalText(c.bytes, back));
+        EXPECT_EQ(back, c.text) << c.bytes;
+    }
+}
+
+TEST(JournalText, RefusesBytesItNeverWrites)
+{
+    for (const std::string bytes : {"\x80", "\xC0\x80", "\xE2\x82", "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80",
+                                    "\xE0\x80\xAF", "a\xC3"}) {
+        std::wstring text;
+        EXPECT_FALSE(FromJournalText(bytes, text)) << bytes;
+    }
+}
+
+class JournalFrontTest : public RenameFixture {
+protected:
+    ProcessRun Run(const std::wstring& arguments) const { return Front(arguments, folder); }
+
+    // Renames `relativePaths` with the journal at `journal`; returns the run.
+    ProcessRun RenameWithJournal(const std::wstring& journal, const std::vector<std::wstring>& relativePaths) const
+    {
+        std::wstring arguments = L"--journal " + Quoted(journal);
+        for (const std::wstring& path : relativePaths) {
+            arguments += L" " + Quoted(path);
+        }
+        return Run(arguments);
+    }
+};
+
+TEST_F(JournalFrontTest, AnUndoPutsBackABatchAndCanItselfBeUndone)
+{
+    Make(L"a.txt", "a");
+    Make(L"b.doc", "b");
+    Make(L"Sub\\c.TXT", "c");
+    const auto before = Snapshot(folder);
+    const std::wstring j1 = At(L"j1.journal");
+    ASSERT_EQ(RenameWithJournal(j1, {L"a.txt", L"Sub\\c.TXT", L"Sub", L"b.doc"}).exitCode, 0u);
+    const auto renamed = Snapshot(folder);
+    EXPECT_EQ(renamed.count(L"A.txt"), 1u);
+    EXPECT_EQ(renamed.count(L"C\\B.txt"), 1u);
+    EXPECT_EQ(renamed.count(L"D.doc"), 1u);
+
+    const std::wstring u1 = At(L"u1.journal");
+    const ProcessRun undo = Run(L"--journal " + Quoted(u1) + L" --undo " + Quoted(j1));
+    EXPECT_EQ(undo.exitCode, 0u) << undo.standardOutput << undo.standardError;
+    EXPECT_EQ(undo.standardError, "status=0 Succeeded operation=12 succeeded=4 failed=0 message=\"\"\n");
+    auto after = Snapshot(folder);
+    after.erase(L"j1.journal");
+    after.erase(L"u1.journal");
+    EXPECT_EQ(after, before) << Describe(after);
+
+    // The undo wrote a journal of its own: undoing it renames the files again.
+    EXPECT_EQ(Run(L"--no-journal --undo " + Quoted(u1)).exitCode, 0u);
+    auto again = Snapshot(folder);
+    again.erase(L"u1.journal");
+    EXPECT_EQ(again, renamed) << Describe(again);
+}
+
+TEST_F(JournalFrontTest, AnUndoTwiceInARowChangesNothingTheSecondTime)
+{
+    Make(L"one.txt", "1");
+    Make(L"two.txt", "2");
+    const std::wstring j1 = At(L"j1.journal");
+    ASSERT_EQ(RenameWithJournal(j1, {L"one.txt", L"two.txt"}).exitCode, 0u);
+    ASSERT_EQ(Run(L"--no-journal --undo " + Quoted(j1)).exitCode, 0u);
+    const auto undone = Snapshot(folder);
+    EXPECT_EQ(undone.at(L"one.txt"), "1");
+
+    const ProcessRun second = Run(L"--undo " + Quoted(j1));
+    EXPECT_EQ(second.exitCode, 0u) << second.standardOutput << second.standardError;
+    EXPECT_EQ(second.standardOutput, "already at its old name: " + Utf8(At(L"one.txt")) + "\n" +
+                                         "already at its old name: " + Utf8(At(L"two.txt")) + "\n");
+    EXPECT_EQ(Snapshot(folder), undone);
+}
+
+TEST_F(JournalFrontTest, AnUndoAfterAPartlyFailedBatchPutsBackWhatWasRenamed)
+{
+    Make(L"x.txt", "x");
+    Make(L"y.txt", "y");
+    const auto before = Snapshot(folder);
+    const std::wstring j1 = At(L"j1.journal");
+    ASSERT_EQ(RenameWithJournal(j1, {L"x.txt", L"gone.txt", L"y.txt"}).exitCode, 3u);
+    EXPECT_EQ(ReadFileBytes(At(L"B.txt")), "y");
+
+    EXPECT_EQ(Run(L"--no-journal --undo " + Quoted(j1)).exitCode, 0u);
+    auto after = Snapshot(folder);
+    after.erase(L"j1.journal");
+    EXPECT_EQ(after, before) << Describe(after);
+}
+
+TEST_F(JournalFrontTest, AnUndoAfterYesNamesWhatStaysInTheRecycleBin)
+{
+    Make(L"Sub\\q.txt", "q");
+    Make(L"Sub\\r.txt", "r");
+    Make(L"Sub\\B.txt", "in the way");
+    const std::wstring j1 = At(L"j1.journal");
+    {
+        MessageBoxAnswerer answerer(IDYES);
+        const ProcessRun run = RenameWithJournal(j1, {L"Sub\\q.txt", L"Sub\\r.txt"});
+        EXPECT_EQ(run.exitCode, 0u) << run.standardOutput << run.standardError;
+        EXPECT_EQ(answerer.Stop().size(), 1u);
+    }
+    EXPECT_EQ(ReadFileBytes(At(L"Sub\\B.txt")), "r");
+
+    const ProcessRun undo = Run(L"--no-journal --undo " + Quoted(j1));
+    EXPECT_EQ(undo.exitCode, 0u) << undo.standardOutput << undo.standardError;
+    EXPECT_NE(undo.standardOutput.find("stays in the recycle bin: " + Utf8(At(L"Sub\\B.txt")) + "\n"),
+              std::string::npos)
+        << undo.standardOutput;
+    EXPECT_EQ(ReadFileBytes(At(L"Sub\\q.txt")), "q");
+    EXPECT_EQ(ReadFileBytes(At(L"Sub\\r.txt")), "r");
+    EXPECT_FALSE(PathExists(At(L"Sub\\B.txt")));
+}
+
+TEST_F(JournalFrontTest, AnUndoLeavesAloneAndNamesFilesChangedSince)
+{
+    Make(L"a.txt", "a");
+    Make(L"b.txt", "b");
+    Make(L"c.txt", "c");
+    const std::wstring j1 = At(L"j1.journal");
+    ASSERT_EQ(RenameWithJournal(j1, {L"a.txt", L"b.txt", L"c.txt"}).exitCode, 0u);
+    // Renamed by hand, and replaced by another file under the same name.
+    ASSERT_TRUE(MoveFileW(At(L"B.txt").c_str(), At(L"by hand.txt").c_str()));
+    ASSERT_TRUE(DeleteFileW(At(L"C.txt").c_str()));
+    Make(L"C.txt", "another file");
+
+    const ProcessRun undo = Run(L"--no-journal --undo " + Quoted(j1));
+    EXPECT_EQ(undo.exitCode, 3u);
+    EXPECT_EQ(undo.standardOutput,
+              "changed since the batch, left alone: " + Utf8(At(L"B.txt")) + " (old name: " + Utf8(At(L"b.txt")) +
+                  ")\n" + "changed since the batch, left alone: " + Utf8(At(L"C.txt")) +
+                  " (old name: " + Utf8(At(L"c.txt")) + ")\n" + "DeleteFileOrFolder Success!\n" +
+                  "RenameFileOrFolder Success!\n" + "RenameFileOrFolder Success!\n");
+    EXPECT_EQ(undo.standardError,
+              "status=3 SomeFilesFailed operation=12 succeeded=1 failed=2 message=\"2 files failed to rename.\"\n");
+    EXPECT_EQ(ReadFileBytes(At(L"a.txt")), "a");
+    EXPECT_EQ(ReadFileBytes(At(L"by hand.txt")), "b");
+    EXPECT_EQ(ReadFileBytes(At(L"C.txt")), "another file");
+}
+
+TEST_F(JournalFrontTest, JournalsHoldExactPathsWithEveryCharacterANameMayHold)
+{
+    // Every printable ASCII character a name may hold, letters of other scripts and a character
+    // outside the basic plane (a surrogate pair).
+    const std::wstring name = L"every !#$%&'()+,-.;=@[]^_`{}~ \u00e9\u00df\u20ac\u4e2d\U0001F600 name";
+    Make(name + L"\\", "");
+    Make(name + L"\\" + name + L".TXT", "inside");
+    const auto before = Snapshot(folder);
+    const std::wstring j1 = At(L"j1.journal");
+    ASSERT_EQ(RenameWithJournal(j1, {name + L"\\" + name + L".TXT", name}).exitCode, 0u);
+    EXPECT_FALSE(PathExists(At(name)));
+
+    const std::string journal = ReadFileBytes(j1);
+    EXPECT_NE(journal.find("aside\t" + Utf8(At(name + L"\\" + name + L".TXT")) + "\t"), std::string::npos) << journal;
+    EXPECT_NE(journal.find("aside\t" + Utf8(At(name)) + "\t"), std::string::npos) << journal;
+
+    EXPECT_EQ(Run(L"--no-journal --undo " + Quoted(j1)).exitCode, 0u);
+    auto after = Snapshot(folder);
+    after.erase(L"j1.journal");
+    EXPECT_EQ(after, before) << Describe(after);
+}
+
+TEST_F(JournalFrontTest, ABatchThatCannotWriteItsJournalRenamesNothing)
+{
+    Make(L"a.txt", "a");
+    Make(L"taken.journal", "mine");
+    const struct {
+        std::wstring journal;
+        std::string problem;
+    } cases[] = {
+        {At(L"taken.journal"), "already exists"},
+        {At(L"no such folder\\j.journal"), "cannot create the journal"},
+    };
+    for (const auto& c : cases) {
+        const ProcessRun run = Run(L"--journal " + Quoted(c.journal) + L" a.txt");
+        EXPECT_EQ(run.exitCode, 73u);
+        EXPECT_NE(run.standardError.find(c.problem), std::string::npos) << run.standardError;
+        EXPECT_NE(run.standardError.find("nothing was renamed"), std::string::npos) << run.standardError;
+        EXPECT_EQ(ReadFileBytes(At(L"a.txt")), "a");
+    }
+    EXPECT_EQ(ReadFileBytes(At(L"taken.journal")), "mine");
+}
+
+TEST_F(JournalFrontTest, ARecoveryRemovesOnlyThePlaceholderTheDeadBatchMade)
+{
+    // The batch died between asking for a temporary name and recording it.
+    const std::string journal = Header() + "name\t" + Utf8(folder) + "\t\t" + std::to_string(Now()) + "\n";
+    WriteFileBytes(At(L"qms1a2b.tmp"), "");
+    WriteFileBytes(At(L"qmsffff.tmp"), "someone's data");
+    WriteFileBytes(At(L"qms0001.tmp"), "");
+    WriteFileBytes(At(L"qmsnotes.tmp"), "");
+    {
+        // An empty placeholder of long ago is not this batch's.
+        const UniqueHandle old(CreateFileW(At(L"qms0001.tmp").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+        const FILETIME longAgo{0, 0x01D5C000};
+        ASSERT_TRUE(SetFileTime(old.Get(), &longAgo, &longAgo, &longAgo));
+    }
+    const std::wstring j1 = At(L"j1.journal");
+    WriteFileBytes(j1, journal);
+
+    const ProcessRun recover = Run(L"--recover " + Quoted(j1));
+    EXPECT_EQ(recover.exitCode, 0u) << recover.standardOutput << recover.standardError;
+    EXPECT_EQ(recover.standardOutput, "removed placeholder: " + Utf8(At(L"qms1a2b.tmp")) + "\n" +
+                                          "recovered: 0 put back, 1 placeholders removed, 0 left\n");
+    EXPECT_FALSE(PathExists(At(L"qms1a2b.tmp")));
+    EXPECT_EQ(ReadFileBytes(At(L"qmsffff.tmp")), "someone's data");
+    EXPECT_TRUE(PathExists(At(L"qms0001.tmp")));
+    EXPECT_TRUE(PathExists(At(L"qmsnotes.tmp")));
+    EXPECT_EQ(LastLine(ReadFileBytes(j1)), "end\trecovered");
+    for (const wchar_t* name : {L"qmsffff.tmp", L"qms0001.tmp", L"qmsnotes.tmp"}) {
+        DeleteFileW(At(name).c_str());
+    }
+}
+
+TEST_F(JournalFrontTest, ARecoveryTellsAMoveThatHappenedFromOneThatDidNot)
+{
+    const struct {
+        const char* name;
+        bool sourceThere;
+        bool temporaryThere;
+        std::string temporaryContent;
+        std::string expectedLine;
+        DWORD exitCode;
+    } cases[] = {
+        // Died after the move: the file goes back.
+        {"moved", false, true, "content", "put back: ", 0},
+        // Died before it: what stands at the temporary name is the empty placeholder.
+        {"not moved", true, true, "", "removed placeholder: ", 0},
+        // Died before the placeholder went: nothing to do.
+        {"placeholder gone", true, false, "", "recovered: 0 put back", 0},
+        // Something that is not a placeholder stands there too: named and left.
+        {"both there", true, true, "other", "recovered: 0 put back, 0 placeholders removed, 0 left", 0},
+    };
+    for (const auto& c : cases) {
+        const std::wstring source = At(FromUtf8(c.name) + L".txt");
+        const std::wstring temporary = At(L"qms0" + std::to_wstring(&c - cases) + L"00.tmp");
+        if (c.sourceThere) {
+            WriteFileBytes(source, "content");
+        }
+        if (c.temporaryThere) {
+            WriteFileBytes(temporary, c.temporaryContent);
+        }
+        const std::wstring journal = At(FromUtf8(c.name) + L".journal");
+        WriteFileBytes(journal, Header() + "name\t" + Utf8(folder) + "\t\t" + std::to_string(Now()) + "\naside\t" +
+                                    Utf8(source) + "\t" + Utf8(temporary) + "\t\n");
+        const ProcessRun recover = Run(L"--recover " + Quoted(journal));
+        EXPECT_EQ(recover.exitCode, c.exitCode) << c.name;
+        EXPECT_NE(recover.standardOutput.find(c.expectedLine), std::string::npos) << c.name << recover.standardOutput;
+        EXPECT_EQ(ReadFileBytes(source), "content") << c.name;
+        EXPECT_EQ(PathExists(temporary), c.temporaryContent == "other") << c.name;
+        DeleteFileW(temporary.c_str());
+    }
+}
+
+TEST_F(JournalFrontTest, ANewRunNamesAnUnfinishedBatchAndTheCommandThatRecoversIt)
+{
+    // A batch that died with one file moved aside, its journal where journals live by default.
+    Make(L"old name.txt", "content");
+    ASSERT_TRUE(MoveFileW(At(L"old name.txt").c_str(), At(L"qms7e7e.tmp").c_str()));
+    const std::wstring unfinished = DefaultJournalFolder() + L"\\9999-12-31 23.59.59.999.journal";
+    CreateDirectoryW(FolderOf(DefaultJournalFolder()).c_str(), nullptr);
+    CreateDirectoryW(DefaultJournalFolder().c_str(), nullptr);
+    WriteFileBytes(unfinished, Header() + "aside\t" + Utf8(At(L"old name.txt")) + "\t" + Utf8(At(L"qms7e7e.tmp")) +
+                                   "\t\ndone\n");
+    struct Cleanup {
+        std::wstring path;
+        ~Cleanup() { DeleteFileW(path.c_str()); }
+    } cleanup{unfinished};
+
+    Make(L"other.txt", "other");
+    const ProcessRun run = Run(L"other.txt");
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_NE(run.standardError.find("an earlier batch never finished"), std::string::npos) << run.standardError;
+    EXPECT_NE(run.standardError.find("run: QuillmossRename --recover \"" + Utf8(unfinished) + "\"\n"),
+              std::string::npos)
+        << run.standardError;
+
+    // Without a journal named, --recover takes the newest unfinished one.
+    const ProcessRun recover = Run(L"--recover");
+    EXPECT_EQ(recover.exitCode, 0u) << recover.standardOutput << recover.standardError;
+    EXPECT_EQ(ReadFileBytes(At(L"old name.txt")), "content");
+    EXPECT_EQ(Run(L"A.txt").standardError.find("never finished"), std::string::npos);
+}
+
+std::wstring TemporaryFileBelow(const std::wstring& root)
+{
+    for (const std::wstring& name : TemporaryFilesIn(root)) {
+        return root + L"\\" + name;
+    }
+    for (const std::wstring& name : ListFolder(root)) {
+        if (IsFolder(root + L"\\" + name)) {
+            const std::wstring found = TemporaryFileBelow(root + L"\\" + name);
+            if (!found.empty()) {
+                return found;
+            }
+        }
+    }
+    return {};
+}
+
+int EnvironmentNumber(const char* name, int fallback)
+{
+    const char* value = std::getenv(name);
+    return value == nullptr ? fallback : std::atoi(value);
+}
+
+// The real program renames a random batch and is ended with TerminateProcess once the journal
+// holds a random number of records, or its output a random number of lines; a recovery then puts
+// every file back, and a second one changes nothing. QM_KILL_SEEDS and QM_KILL_FIRST_SEED run more.
+TEST_F(JournalFrontTest, KilledAtAnyPointThenRecoveredNothingIsLost)
+{
+    const int first = EnvironmentNumber("QM_KILL_FIRST_SEED", 1);
+    const int count = EnvironmentNumber("QM_KILL_SEEDS", 24);
+    struct {
+        int killed = 0;
+        int finishedFirst = 0;
+        int inDoubt = 0;
+        int putBack = 0;
+        int placeholders = 0;
+    } totals;
+    for (int seed = first; seed < first + count; ++seed) {
+        std::mt19937 random(static_cast<std::mt19937::result_type>(seed));
+        const std::wstring root = At(L"seed " + std::to_wstring(seed));
+        CreateFolder(root);
+        const int folders = 1 + static_cast<int>(random() % 3);
+        const int files = 3 + static_cast<int>(random() % 14);
+        std::vector<std::wstring> batch;
+        for (int f = 0; f < folders; ++f) {
+            CreateFolder(root + L"\\Folder" + std::to_wstring(f));
+            if (random() % 2 == 0) {
+                batch.push_back(root + L"\\Folder" + std::to_wstring(f));
+            }
+        }
+        for (int i = 0; i < files; ++i) {
+            const int at = static_cast<int>(random() % (folders + 1)) - 1;
+            const std::wstring place = at < 0 ? root : root + L"\\Folder" + std::to_wstring(at);
+            const std::wstring path = place + L"\\file" + std::to_wstring(i) + (i % 3 == 0 ? L".Dat" : L".txt");
+            WriteFileBytes(path, "seed " + std::to_string(seed) + " file " + std::to_string(i));
+            if (random() % 8 != 0) {
+                batch.push_back(path);
+            }
+        }
+        if (random() % 5 == 0) {
+            batch.push_back(root + L"\\missing.txt");
+        }
+        std::shuffle(batch.begin(), batch.end(), random);
+        const auto before = Snapshot(root);
+
+        const std::wstring journal = At(L"seed " + std::to_wstring(seed) + L".journal");
+        const std::wstring list = At(L"seed " + std::to_wstring(seed) + L".list");
+        std::wstring text;
+        for (const std::wstring& path : batch) {
+            text += path + L"\n";
+        }
+        WriteFileBytes(list, ToUtf8(text));
+        const bool byRecords = random() % 2 == 0;
+        const std::size_t steps = batch.size();
+        const std::size_t trigger = 1 + random() % (byRecords ? 5 * steps + 3 : 2 * steps + 2);
+        bool killed = false;
+        {
+            ChildProcess child(Program(), Quoted(Program()) + L" --journal " + Quoted(journal) + L" --list " + Quoted(list),
+                               root);
+            ASSERT_TRUE(child.Started());
+            while (child.Running()) {
+                const std::size_t seen = byRecords ? CountLines(ReadFileBytes(journal)) : CountLines(child.OutputSoFar());
+                if (seen >= trigger) {
+                    killed = child.Terminate();
+                    break;
+                }
+                std::this_thread::yield();
+            }
+            child.Wait();
+        }
+        const std::string written = ReadFileBytes(journal);
+        const std::string last = LastLine(written);
+        const bool finished = last.rfind("end\t", 0) == 0;
+        totals.killed += killed && !finished ? 1 : 0;
+        totals.finishedFirst += finished ? 1 : 0;
+        totals.inDoubt += !finished && last != "done" && last != "failed" ? 1 : 0;
+
+        const ProcessRun recover = Front(L"--recover " + Quoted(journal), root);
+        EXPECT_EQ(recover.exitCode, 0u) << "seed " << seed << "\n" << recover.standardOutput << written;
+        totals.putBack += static_cast<int>(CountLines(recover.standardOutput)) - 1;
+        totals.placeholders += recover.standardOutput.find("removed placeholder") != std::string::npos ? 1 : 0;
+        if (finished) {
+            EXPECT_NE(recover.standardOutput.find("nothing to recover"), std::string::npos) << "seed " << seed;
+            // A batch that got to its end is undone instead.
+            const ProcessRun undo = Front(L"--no-journal --undo " + Quoted(journal), root);
+            EXPECT_EQ(undo.exitCode, 0u) << "seed " << seed << "\n" << undo.standardOutput << undo.standardError;
+        } else {
+            EXPECT_EQ(LastLine(ReadFileBytes(journal)), "end\trecovered") << "seed " << seed;
+        }
+        const auto after = Snapshot(root);
+        EXPECT_EQ(after, before) << "seed " << seed << " (killed after " << trigger
+                                 << (byRecords ? " journal records" : " output lines") << ")\nbefore:\n"
+                                 << Describe(before) << "after:\n" << Describe(after) << "journal:\n" << written
+                                 << "recovery:\n" << recover.standardOutput;
+        EXPECT_EQ(TemporaryFileBelow(root), L"") << "seed " << seed;
+
+        const ProcessRun again = Front(L"--recover " + Quoted(journal), root);
+        EXPECT_EQ(again.exitCode, 0u);
+        EXPECT_NE(again.standardOutput.find("nothing to recover"), std::string::npos) << "seed " << seed;
+        EXPECT_EQ(Snapshot(root), after) << "seed " << seed;
+        if (!HasFailure()) {
+            RemoveTree(root);
+            DeleteFileW(journal.c_str());
+            DeleteFileW(list.c_str());
+        }
+    }
+    std::printf("%d batches: %d killed before the end (%d with a step in doubt), %d reached the end first; "
+                "recoveries: %d lines of work, %d removed a placeholder\n",
+                count, totals.killed, totals.inDoubt, totals.finishedFirst, totals.putBack, totals.placeholders);
+}
+
+} // namespace
