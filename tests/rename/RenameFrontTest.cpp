@@ -54,7 +54,34 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{{L"--dry-run"}, Action::BadUsage, {}},
                       ParseCase{{L"--bogus", L"C:\\a.txt"}, Action::BadUsage, {}},
                       ParseCase{{L"C:\\a.txt", L"--list"}, Action::BadUsage, {}},
-                      ParseCase{{L"--list", L"C:\\qm-tests\\no such list.txt"}, Action::BadUsage, {}}));
+                      ParseCase{{L"--list", L"C:\\qm-tests\\no such list.txt"}, Action::BadUsage, {}},
+                      // Undo and recovery take at most one journal and no paths.
+                      ParseCase{{L"--undo"}, Action::Undo, {}},
+                      ParseCase{{L"--undo", L"C:\\j.journal", L"--dry-run"}, Action::Undo, {}},
+                      ParseCase{{L"--no-journal", L"--undo"}, Action::Undo, {}},
+                      ParseCase{{L"--recover", L"C:\\j.journal"}, Action::Recover, {}},
+                      ParseCase{{L"--dry-run", L"--recover"}, Action::Recover, {}},
+                      ParseCase{{L"--undo", L"--recover"}, Action::BadUsage, {}},
+                      ParseCase{{L"--undo", L"C:\\a", L"C:\\b"}, Action::BadUsage, {}},
+                      ParseCase{{L"--recover", L"--journal", L"C:\\j.journal"}, Action::BadUsage, {}},
+                      ParseCase{{L"--recover", L"--no-journal"}, Action::BadUsage, {}},
+                      ParseCase{{L"--journal", L"C:\\j.journal", L"--no-journal", L"C:\\a.txt"}, Action::BadUsage, {}},
+                      ParseCase{{L"C:\\a.txt", L"--journal"}, Action::BadUsage, {}},
+                      ParseCase{{L"--journal", L"C:\\j.journal", L"C:\\a.txt"}, Action::Rename, {L"C:\\a.txt"}}));
+
+TEST(ParseRenameRequest, JournalsAreNamedByTheirFullPaths)
+{
+    std::array<wchar_t, MAX_PATH> current{};
+    const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(current.size()), current.data());
+    std::wstring folder(current.data(), length);
+    folder += folder.back() == L'\\' ? L"" : L"\\";
+    const RenameRequest undo = ParseRenameRequest({L"--undo", L"j.journal"});
+    EXPECT_EQ(undo.journal, folder + L"j.journal");
+    EXPECT_TRUE(undo.ownJournal.file.empty());
+    const RenameRequest rename = ParseRenameRequest({L"--journal", L"sub\\..\\new.journal", L"C:\\a.txt"});
+    EXPECT_EQ(rename.ownJournal.file, folder + L"new.journal");
+    EXPECT_TRUE(ParseRenameRequest({L"--recover"}).journal.empty());
+}
 
 TEST(ParseRenameRequest, ARelativePathAfterTheEndOfOptionsIsResolved)
 {
