@@ -76,7 +76,9 @@ std::size_t CountLines(const std::string& text)
 {
     std::size_t lines = 0;
     for (const char c : text) {
-        lines += c == '\n' ? 1 : 0;
+        if (c == '\n') {
+            ++lines;
+        }
     }
     return lines;
 }
@@ -460,7 +462,7 @@ TEST_F(JournalFrontTest, KilledAtAnyPointThenRecoveredNothingIsLost)
             }
         }
         for (int i = 0; i < files; ++i) {
-            const int at = static_cast<int>(random() % (folders + 1)) - 1;
+            const int at = static_cast<int>(random() % static_cast<unsigned>(folders + 1)) - 1;
             const std::wstring place = at < 0 ? root : root + L"\\Folder" + std::to_wstring(at);
             const std::wstring path = place + L"\\file" + std::to_wstring(i) + (i % 3 == 0 ? L".Dat" : L".txt");
             WriteFileBytes(path, "seed " + std::to_string(seed) + " file " + std::to_string(i));
