@@ -341,6 +341,19 @@ bool FilesRenamer::HoldsMovedFiles(const std::wstring& path) const
     return inside != movedByFolder.end() && IsInsideFolder(inside->first, key);
 }
 
+void FilesRenamer::NoteTakenPath(std::wstring& newPath, std::vector<std::wstring>& takenPaths) const
+{
+    // Every file of the batch has left its old name, so whatever stands here is outside it.
+    if (newPath.empty() || !PathFileExistsW(newPath.c_str())) {
+        return;
+    }
+    if (HoldsMovedFiles(newPath)) {
+        newPath.clear();
+    } else {
+        takenPaths.push_back(newPath);
+    }
+}
+
 std::int32_t FilesRenamer::ConfirmOverwrite(const std::vector<std::wstring>& takenPaths, std::int32_t value)
 {
     if (takenPaths.empty()) {

@@ -37,6 +37,10 @@ protected:
     // Whether a file of the batch was moved aside inside the folder at `path` (in the spelling of
     // `temporaryNames`): such a folder, standing at a new path, must not go to the recycle bin.
     bool HoldsMovedFiles(const std::wstring& path) const;
+    // For the naming step: when something stands at `newPath`, adds it to `takenPaths`, or, when it
+    // is a folder holding files of the batch (which must not go to the recycle bin with it),
+    // clears `newPath` so that the file keeps its old name.
+    void NoteTakenPath(std::wstring& newPath, std::vector<std::wstring>& takenPaths) const;
     // Asks once whether `takenPaths` (things outside the batch standing at new paths) may be
     // replaced and sends them to the recycle bin on Yes. Returns `value` when nothing stops the
     // batch, -2 when the user declined, -1 when a recycle failed.

@@ -26,16 +26,7 @@ std::int32_t FilesRenamerAlphabetize::ComputeNewNames()
         }
 
         std::wstring newPath = ReachableNewPath(folder, currentLetter, repeatCount, extension);
-        // Every file of the batch has left its old name, so whatever stands here is outside it;
-        // but a folder there may hold files of the batch, moved aside inside it, which must not
-        // go to the recycle bin with it: that file keeps its old name instead.
-        if (!newPath.empty() && PathFileExistsW(newPath.c_str())) {
-            if (HoldsMovedFiles(newPath)) {
-                newPath.clear();
-            } else {
-                takenPaths.push_back(newPath);
-            }
-        }
+        NoteTakenPath(newPath, takenPaths);
         newNames.push_back(std::move(newPath));
         AdvanceLetter();
     }

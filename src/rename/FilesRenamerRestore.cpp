@@ -1,7 +1,5 @@
 #include "rename/FilesRenamerRestore.h"
 
-#include <shlwapi.h>
-
 #include <utility>
 
 #include "files/FileOperation.h"
@@ -26,14 +24,8 @@ std::int32_t FilesRenamerRestore::ComputeNewNames()
         std::wstring newPath = FolderOf(temporaryNames[i]) + L"\\" + restoredNames[source];
         if (newPath.size() > longestShellPath) {
             newPath.clear();
-        } else if (PathFileExistsW(newPath.c_str())) {
-            // As with any rename: a folder holding files of the batch is never replaced.
-            if (HoldsMovedFiles(newPath)) {
-                newPath.clear();
-            } else {
-                takenPaths.push_back(newPath);
-            }
         }
+        NoteTakenPath(newPath, takenPaths);
         newNames.push_back(std::move(newPath));
     }
     return ConfirmOverwrite(takenPaths, 0);

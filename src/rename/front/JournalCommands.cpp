@@ -144,29 +144,32 @@ struct Recovery {
     }
 };
 
+// Text for the console: UTF-8 bytes.
+std::string Utf8(const std::wstring& text)
+{
+    const std::wstring units = ToUtf8Units(text);
+    return {units.begin(), units.end()};
+}
+
+void Problem(const std::string& text, const std::wstring& path)
+{
+    (void)std::fprintf(stderr, "QuillmossRename: %s%s\n", text.c_str(), Utf8(path).c_str());
+}
+
 bool LoadJournal(const std::wstring& journalPath, JournalContents& journal)
 {
     std::wstring problem;
     if (!ReadJournal(journalPath, journal, problem)) {
-        const std::wstring units = ToUtf8Units(problem);
-        (void)std::fprintf(stderr, "QuillmossRename: %s\n", std::string(units.begin(), units.end()).c_str());
+        Problem("", problem);
         return false;
     }
     return true;
 }
 
-void Problem(const std::string& text, const std::wstring& path)
-{
-    const std::wstring units = ToUtf8Units(path);
-    (void)std::fprintf(stderr, "QuillmossRename: %s%s\n", text.c_str(), std::string(units.begin(), units.end()).c_str());
-}
-
 bool Usable(const std::wstring& journalPath, const char* what)
 {
     if (journalPath.empty()) {
-        const std::wstring units = ToUtf8Units(DefaultJournalFolder());
-        (void)std::fprintf(stderr, "QuillmossRename: no journal to %s in %s\n", what,
-                           std::string(units.begin(), units.end()).c_str());
+        Problem(std::string("no journal to ") + what + " in ", DefaultJournalFolder());
         return false;
     }
     if (ProbeJournal(journalPath) == JournalState::InUse) {
@@ -240,8 +243,7 @@ int RunUndo(const std::wstring& journalPath, bool dryRun, const JournalChoice& o
         return badUsageExitCode;
     }
     if (!journal.finished) {
-        const std::wstring units = ToUtf8Units(journalPath);
-        const std::string path(units.begin(), units.end());
+        const std::string path = Utf8(journalPath);
         (void)std::fprintf(stderr, "QuillmossRename: the batch of %s never finished; put its files back with: "
                                    "QuillmossRename --recover \"%s\"\n", path.c_str(), path.c_str());
         return badUsageExitCode;
@@ -320,8 +322,7 @@ void WarnOfUnfinishedJournals(std::FILE* errors)
     }
     for (const std::wstring& journal : JournalsIn(folder)) {
         if (ProbeJournal(journal) == JournalState::Unfinished) {
-            const std::wstring units = ToUtf8Units(journal);
-            const std::string path(units.begin(), units.end());
+            const std::string path = Utf8(journal);
             (void)std::fprintf(errors,
                                "QuillmossRename: an earlier batch never finished, and some of its files may still be "
                                "under temporary names (journal %s); to put them back, run: QuillmossRename --recover "
