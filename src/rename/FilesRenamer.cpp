@@ -3,8 +3,9 @@
 #include <shlwapi.h>
 
 #include <algorithm>
-#include <array>
 #include <climits>
+#include <new>
+#include <set>
 
 #include "diagnostics/DiagnosticStream.h"
 #include "files/DeleteFileOperation.h"
@@ -13,6 +14,7 @@
 #include "files/RenameFileOperation.h"
 #include "platform/UniqueHandle.h"
 #include "rename/PathSpelling.h"
+#include "rename/PlaceholderFiles.h"
 #include "rename/UnwindGuard.h"
 
 namespace {
@@ -28,6 +30,22 @@ const std::wstring noPath;
 std::int32_t CountOf(const std::vector<std::wstring>& list)
 {
     return static_cast<std::int32_t>(std::min<std::size_t>(list.size(), INT32_MAX));
+}
+
+// With an observer, phase 1 makes the temporary names of this many files, then moves them: the
+// observer can record a group's steps at once instead of one by one, and a group's placeholders
+// stay few.
+constexpr std::size_t filesPerGroup = 128;
+
+// Whether the case-folded `path`, or a folder above it, is one of `keys`.
+bool LiesInOrIs(std::wstring path, const std::set<std::wstring>& keys)
+{
+    for (; !path.empty(); path = FolderOf(path)) {
+        if (keys.count(path) != 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -63,6 +81,52 @@ bool FilesRenamer::Announce(RenameObserver::Step step, const std::wstring& from,
     }
     WriteLine(L"FilesRenamer::Rename: Could not record the next step, so it was not taken!");
     return false;
+}
+
+bool FilesRenamer::AnnounceRun(RenameObserver::Step step, const std::vector<RenameObserver::StepPaths>& steps)
+{
+    if (observer == nullptr || observer->BeforeSteps(step, steps)) {
+        return true;
+    }
+    WriteLine(L"FilesRenamer::Rename: Could not record the next step, so it was not taken!");
+    return false;
+}
+
+void FilesRenamer::AnnounceMoveBacks()
+{
+    if (observer == nullptr || settledCount >= temporaryNames.size()) {
+        return;
+    }
+    try {
+        std::vector<RenameObserver::StepPaths> steps;
+        steps.reserve(temporaryNames.size() - settledCount);
+        for (std::size_t i = settledCount; i < temporaryNames.size(); ++i) {
+            steps.push_back({temporaryNames[i], oldNames[i]});
+        }
+        (void)observer->BeforeSteps(RenameObserver::Step::MoveBack, steps);
+    } catch (const std::bad_alloc&) {
+        // Each step is still announced on its own.
+    }
+}
+
+void FilesRenamer::AnnounceReturns()
+{
+    if (observer == nullptr) {
+        return;
+    }
+    try {
+        std::vector<RenameObserver::StepPaths> steps;
+        for (std::size_t i = std::min(settledCount, renamedToNewNames.size()); i-- > 0;) {
+            if (renamedToNewNames[i]) {
+                steps.push_back({newNames[i], temporaryNames[i]});
+            }
+        }
+        if (!steps.empty()) {
+            (void)observer->BeforeSteps(RenameObserver::Step::Return, steps);
+        }
+    } catch (const std::bad_alloc&) {
+        // Each step is still announced on its own.
+    }
 }
 
 void FilesRenamer::Report(RenameObserver::Step step, const std::wstring& from, const std::wstring& to, bool done)
@@ -154,46 +218,95 @@ std::int32_t FilesRenamer::RenameToTemporaryNames()
     oldNames.reserve(sources.size());
     movedSources.reserve(sources.size());
     std::int32_t missing = 0;
-    for (std::size_t s = 0; s < sources.size(); ++s) {
+    std::vector<std::size_t> members;
+    for (std::size_t s = 0; s < sources.size();) {
+        s = GatherGroup(s, members, missing);
+        if (!RenameGroupAside(members, missing)) {
+            return -1;
+        }
+    }
+    return missing;
+}
+
+std::size_t FilesRenamer::GatherGroup(std::size_t first, std::vector<std::size_t>& members, std::int32_t& missing)
+{
+    // Without an observer there is nothing to record at once, and each file's placeholder is made
+    // just before the file moves: a group of one.
+    const std::size_t largest = observer == nullptr ? 1 : filesPerGroup;
+    members.clear();
+    // A source that lies in a member, or is one, exists or not only once that member has moved:
+    // it starts the next group.
+    std::set<std::wstring> memberKeys;
+    std::size_t s = first;
+    for (; s < sources.size() && members.size() < largest; ++s) {
         const std::wstring& source = resolvedSources[s];
+        if (!memberKeys.empty() && LiesInOrIs(CaseFolded(source), memberKeys)) {
+            break;
+        }
         if (!PathFileExistsW(source.c_str())) {
             DiagnosticStream() << L"1. File doesn't exist: ";
             WriteUtf8(sources[s], true, DiagnosticStream());
             ++missing;
             continue;
         }
-
-        std::wstring folder;
-        {
-            const FileMachine record(ownerWindow, source);
-            record.GetFolder(folder);
+        members.push_back(s);
+        if (largest > 1) {
+            memberKeys.insert(CaseFolded(source));
         }
+    }
+    return s;
+}
 
-        std::array<wchar_t, MAX_PATH> temporaryName{};
+bool FilesRenamer::RenameGroupAside(const std::vector<std::size_t>& members, std::int32_t& missing)
+{
+    if (members.empty()) {
+        return true;
+    }
+    // Each member's folder, then each member's move: the observer hears of every temporary name
+    // about to be made, and of every move, before the first of them.
+    std::vector<RenameObserver::StepPaths> steps(members.size());
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        const FileMachine record(ownerWindow, resolvedSources[members[k]]);
+        record.GetFolder(steps[k].from);
+    }
+    if (!AnnounceRun(RenameObserver::Step::TemporaryName, steps)) {
+        return false;
+    }
+    PlaceholderFiles placeholders(members.size());
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        const std::wstring& folder = steps[k].from;
         if (!Announce(RenameObserver::Step::TemporaryName, folder, {})) {
-            return -1;
+            return false;
         }
-        if (!CanHoldTemporaryNames(folder) ||
-            GetTempFileNameW(folder.c_str(), L"qmstmp", 0, temporaryName.data()) == 0) {
+        if (!CanHoldTemporaryNames(folder) || !placeholders.Make(folder)) {
             WriteLine(L"FilesRenamer::Rename: GetTempFileName failed!");
-            return -1;
+            return false;
         }
+    }
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        steps[k] = {resolvedSources[members[k]], placeholders.Path(k)};
+    }
+    if (!AnnounceRun(RenameObserver::Step::MoveAside, steps)) {
+        return false;
+    }
 
-        std::wstring temporaryPath(temporaryName.data());
+    for (std::size_t k = 0; k < members.size(); ++k) {
+        const std::size_t s = members[k];
+        const std::wstring& source = resolvedSources[s];
+        std::wstring& temporaryPath = steps[k].to;
         if (!Announce(RenameObserver::Step::MoveAside, source, temporaryPath)) {
-            DeleteFileW(temporaryName.data());
-            return -1;
+            return false;
         }
         // The system created an empty placeholder to reserve the name; the move needs it gone.
-        DeleteFileOperation removePlaceholder(ownerWindow, temporaryName.data(), false, true, false);
+        // Should the shell refuse (a name too long for its buffers, for one), the placeholder
+        // owner removes it all the same.
+        DeleteFileOperation removePlaceholder(ownerWindow, temporaryPath.c_str(), false, true, false);
         if (!removePlaceholder.Execute()) {
             WriteLine(L"FilesRenamer::Rename: DelenteFileOperation failed!");
-            // The placeholder is the renamer's own empty file: it must not be left behind
-            // (the shell refuses, for one, a name too long for its buffers).
-            DeleteFileW(temporaryName.data());
             Report(RenameObserver::Step::MoveAside, source, temporaryPath, false);
-            return -1;
+            return false;
         }
+        placeholders.Release(k);
 
         std::wstring oldName = source;
         if (!KeepsMovedPathsInReach(source, temporaryPath)) {
@@ -203,12 +316,12 @@ std::int32_t FilesRenamer::RenameToTemporaryNames()
             ++missing;
             continue;
         }
-        RenameFileOperation moveAside(ownerWindow, source.c_str(), temporaryName.data(), false, true);
+        RenameFileOperation moveAside(ownerWindow, source.c_str(), temporaryPath.c_str(), false, true);
         const bool moved = moveAside.Execute();
         Report(RenameObserver::Step::MoveAside, source, temporaryPath, moved);
         if (!moved) {
             WriteLine(L"FilesRenamer::Rename: RenameFileOperation failed!");
-            return -1;
+            return false;
         }
 
         temporaryNames.push_back(std::move(temporaryPath));
@@ -217,7 +330,7 @@ std::int32_t FilesRenamer::RenameToTemporaryNames()
         FollowMovedFolder(source, temporaryNames.back());
         movedByFolder[CaseFolded(FolderOf(source))].push_back(temporaryNames.size() - 1);
     }
-    return missing;
+    return true;
 }
 
 void FilesRenamer::FollowMovedFolder(const std::wstring& from, const std::wstring& to)
@@ -267,14 +380,22 @@ std::int32_t FilesRenamer::RenameToNewNames()
 {
     // Position i of the three lists describes one file; walking by index keeps a batch linear.
     renamedToNewNames.assign(temporaryNames.size(), false);
+    // Every rename is known now: the observer hears of them all before the first.
+    bool runAnnounced = true;
+    if (observer != nullptr) {
+        std::vector<RenameObserver::StepPaths> steps;
+        steps.reserve(temporaryNames.size());
+        for (std::size_t i = settledCount; i < temporaryNames.size(); ++i) {
+            steps.push_back({temporaryNames[i], TargetOf(i)});
+        }
+        runAnnounced = AnnounceRun(RenameObserver::Step::Rename, steps);
+    }
     std::int32_t failed = 0;
     while (settledCount < temporaryNames.size()) {
         const std::size_t i = settledCount;
-        // A rename never takes a file out of its folder, whatever new path the naming step gave.
-        const bool inItsFolder = SamePath(FolderOf(newNames[i]), FolderOf(temporaryNames[i]));
-        const std::wstring& target = inItsFolder ? newNames[i] : noPath;
+        const std::wstring& target = TargetOf(i);
         bool renamed = false;
-        if (Announce(RenameObserver::Step::Rename, temporaryNames[i], target)) {
+        if (runAnnounced && Announce(RenameObserver::Step::Rename, temporaryNames[i], target)) {
             RenameFileOperation rename(ownerWindow, temporaryNames[i].c_str(), target.c_str(), false, true);
             renamed = rename.Execute();
             Report(RenameObserver::Step::Rename, temporaryNames[i], target, renamed);
@@ -292,8 +413,15 @@ std::int32_t FilesRenamer::RenameToNewNames()
     return failed;
 }
 
+const std::wstring& FilesRenamer::TargetOf(std::size_t i) const
+{
+    // A rename never takes a file out of its folder, whatever new path the naming step gave.
+    return SamePath(FolderOf(newNames[i]), FolderOf(temporaryNames[i])) ? newNames[i] : noPath;
+}
+
 void FilesRenamer::PutBackMovedFiles()
 {
+    AnnounceMoveBacks();
     for (; settledCount < temporaryNames.size(); ++settledCount) {
         MoveBack(settledCount);
     }
@@ -302,6 +430,7 @@ void FilesRenamer::PutBackMovedFiles()
 
 void FilesRenamer::UndoAfterException()
 {
+    AnnounceReturns();
     for (std::size_t i = std::min(settledCount, renamedToNewNames.size()); i-- > 0;) {
         if (renamedToNewNames[i]) {
             Announce(RenameObserver::Step::Return, newNames[i], temporaryNames[i]);
@@ -366,6 +495,16 @@ std::int32_t FilesRenamer::ConfirmOverwrite(const std::vector<std::wstring>& tak
                                    L"Warning!", MB_ICONWARNING | MB_YESNO);
     if (answer != IDYES) {
         return -2;
+    }
+    if (observer != nullptr) {
+        std::vector<RenameObserver::StepPaths> steps;
+        steps.reserve(takenPaths.size());
+        for (const std::wstring& takenPath : takenPaths) {
+            steps.push_back({takenPath, {}});
+        }
+        if (!AnnounceRun(RenameObserver::Step::Recycle, steps)) {
+            return -1;
+        }
     }
     for (const std::wstring& takenPath : takenPaths) {
         if (!Announce(RenameObserver::Step::Recycle, takenPath, {})) {

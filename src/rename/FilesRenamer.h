@@ -56,6 +56,17 @@ protected:
 private:
     // Tells the observer, if any, of a step about to be taken: false when it must not be taken.
     bool Announce(RenameObserver::Step step, const std::wstring& from, const std::wstring& to);
+    // Tells the observer, if any, of a run of steps about to be taken in order: false when none
+    // of them may be taken.
+    bool AnnounceRun(RenameObserver::Step step, const std::vector<RenameObserver::StepPaths>& steps);
+    // The runs of steps that put files back, which are taken whether or not they can be recorded:
+    // announced if their lists can be built at all (after an exception, memory may be short).
+    // Every file from `settledCount` on back to its old name; every file that took its new name
+    // back to its temporary one, last first.
+    void AnnounceMoveBacks();
+    void AnnounceReturns();
+    // Where file `i` is renamed to: its new path, or no path when that lies in another folder.
+    const std::wstring& TargetOf(std::size_t i) const;
     void Report(RenameObserver::Step step, const std::wstring& from, const std::wstring& to, bool done);
 
     // Fills `resolvedSources`; false, with a line naming the path, when a source cannot be placed
@@ -63,6 +74,13 @@ private:
     bool ResolveSources();
     // Phase 1: the number of sources that did not exist, or -1 when a step failed.
     std::int32_t RenameToTemporaryNames();
+    // The sources from `first` on that phase 1 can take as one group: its members exist while
+    // none of them has moved, since none lies in or is another (see RenameGroupAside). Adds the
+    // missing ones to `missing`, and returns the position after the group.
+    std::size_t GatherGroup(std::size_t first, std::vector<std::size_t>& members, std::int32_t& missing);
+    // Moves the group's members aside: first a temporary name for each, then the moves. False
+    // when a step failed.
+    bool RenameGroupAside(const std::vector<std::size_t>& members, std::int32_t& missing);
     // Phase 3: the number of files whose rename to the new name failed.
     std::int32_t RenameToNewNames();
     // Every file still under its temporary name back to its old name (after a decline, a failed

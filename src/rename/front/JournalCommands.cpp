@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cwctype>
+#include <map>
 #include <set>
 #include <utility>
 #include <vector>
@@ -74,7 +75,8 @@ struct Recovery {
     // Temporary names the journal knows, compared without case: never taken for a placeholder.
     std::set<std::wstring> journalNames;
 
-    // A step that happened, or may have, is undone if the disk shows it happened.
+    // A step that happened, or may have, is undone if the disk shows it happened. Of a planned step
+    // the journal has no record of, only what the disk shows is done: nothing says it was reached.
     void UndoMove(const JournalStep& step)
     {
         const bool fromThere = Exists(step.from);
@@ -99,7 +101,7 @@ struct Recovery {
                 ++left;
                 Line(L"left alone, something else stands at its old name: ", step.to, L" (old name: ", step.from);
             }
-        } else if (!fromThere && !toThere && !step.to.empty()) {
+        } else if (!fromThere && !toThere && !step.to.empty() && step.recorded) {
             ++left;
             Line(L"not found: ", step.to, L" (old name: ", step.from);
         }
@@ -116,19 +118,18 @@ struct Recovery {
         }
     }
 
-    // The process died between asking for a temporary name and recording it: any placeholder
-    // made in the folder since is the renamer's own.
-    void FindPlaceholders(const JournalStep& step)
+    // The process died between asking for a temporary name in `folder` at time `recorded` and
+    // recording the name: any placeholder made in the folder since is the renamer's own.
+    void FindPlaceholders(const std::wstring& folder, unsigned long long recorded)
     {
-        const unsigned long long recorded = std::strtoull(step.detail.c_str(), nullptr, 10);
         WIN32_FIND_DATAW found{};
-        const FindHandle search(FindFirstFileW((step.from + L"\\qms*.tmp").c_str(), &found));
+        const FindHandle search(FindFirstFileW((folder + L"\\qms*.tmp").c_str(), &found));
         if (!search.IsValid()) {
             return;
         }
         std::vector<std::wstring> placeholders;
         do {
-            const std::wstring path = step.from + L"\\" + found.cFileName;
+            const std::wstring path = folder + L"\\" + found.cFileName;
             const unsigned long long written =
                 (static_cast<unsigned long long>(found.ftLastWriteTime.dwHighDateTime) << 32) |
                 found.ftLastWriteTime.dwLowDateTime;
@@ -205,28 +206,36 @@ int RunRecover(const std::wstring& journalPath, bool dryRun)
     }
     Recovery recovery;
     recovery.dryRun = dryRun;
+    // Temporary names asked for after the last recorded move aside may never have been recorded
+    // themselves: each such folder is searched once, for placeholders made since the first ask.
+    std::map<std::wstring, std::pair<std::wstring, unsigned long long>> unnamedFolders;
     for (const JournalStep& step : journal.steps) {
         if (step.kind == recordMoveAside) {
             recovery.journalNames.insert(CaseFolded(step.to));
+            unnamedFolders.clear();
+        } else if (step.kind == recordTemporaryName) {
+            const unsigned long long asked = std::strtoull(step.detail.c_str(), nullptr, 10);
+            const auto known = unnamedFolders.emplace(CaseFolded(step.from), std::make_pair(step.from, asked));
+            known.first->second.second = std::min(known.first->second.second, asked);
         }
     }
     // Last first: each step's paths are right again once every later step is undone.
     for (std::size_t k = journal.steps.size(); k-- > 0;) {
         const JournalStep& step = journal.steps[k];
-        if (step.outcome == JournalStep::Outcome::Failed) {
+        if (step.outcome == JournalStep::Outcome::Failed || step.kind == recordTemporaryName) {
             continue;
         }
-        if (step.kind == recordTemporaryName) {
-            if (k + 1 == journal.steps.size() || journal.steps[k + 1].kind != recordMoveAside) {
-                recovery.FindPlaceholders(step);
-            }
-        } else if (step.kind == recordRecycle) {
+        if (step.kind == recordRecycle) {
             if (!Exists(step.from)) {
                 Line(L"still in the recycle bin: ", step.from);
             }
         } else {
             recovery.UndoMove(step);
         }
+    }
+    // Once every move is undone, each folder is where it was when its names were asked for.
+    for (const auto& [key, folder] : unnamedFolders) {
+        recovery.FindPlaceholders(folder.first, folder.second);
     }
     if (!dryRun && recovery.left == 0 && !AppendJournalRecord(journalPath, std::string(recordEnd) + "\t" + endRecovered)) {
         Problem("put back, but cannot mark the journal recovered: ", journalPath);

@@ -5,12 +5,16 @@
 // A rename journal is UTF-8 text, one record a line, its fields separated by tabs (no name holds
 // a tab or a line break). The first line says what the file is; then "begin", then for every step
 // that moves something a record of what is about to happen and, once it has, "done" or "failed";
-// last "end". Names are written exactly: a lone surrogate, which a Windows name may hold, is
+// last "end". Before a run of steps the engine takes one after the other, a block of "plan"
+// records (each "plan" followed by the fields of the step's own record) holds them all; the steps
+// then follow as usual. A step of a plan may be skipped, and a plan ends where the next begins.
+// Names are written exactly: a lone surrogate, which a Windows name may hold, is
 // written as its three-byte sequence rather than refused or replaced.
 inline constexpr char journalHeader[] = "Quillmoss rename journal\t1";
 
 // The record kinds, one per kind of step (see RenameObserver::Step).
 inline constexpr char recordBegin[] = "begin";
+inline constexpr char recordPlan[] = "plan";
 inline constexpr char recordTemporaryName[] = "name";
 inline constexpr char recordMoveAside[] = "aside";
 inline constexpr char recordRename[] = "rename";

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 
 #include "platform/FindHandle.h"
@@ -43,10 +44,62 @@ bool IsStepKind(const std::string& kind)
            kind == recordReturn || kind == recordRecycle;
 }
 
-bool ParseRecord(const std::string& line, JournalContents& journal)
+// The plan being read: its steps, and how many of them, from the front, the journal has reached.
+struct Plan {
+    std::vector<JournalStep> steps;
+    std::size_t reached = 0;
+    bool open = false;
+};
+
+bool ParseStep(const std::vector<std::string>& fields, std::size_t first, JournalStep& step)
+{
+    const std::size_t count = fields.size() - first;
+    if (!IsStepKind(fields[first]) || count < 3 || count > 4) {
+        return false;
+    }
+    step.kind = fields[first];
+    if (count == 4) {
+        step.detail = fields[first + 3];
+    }
+    return FromJournalText(fields[first + 1], step.from) && FromJournalText(fields[first + 2], step.to);
+}
+
+// A step the plan holds, from the first not yet reached on (a step of a plan may be skipped):
+// it and every step before it are reached, and the step takes the plan's detail if it has none.
+void Reach(Plan& plan, JournalStep& step)
+{
+    for (std::size_t k = plan.reached; k < plan.steps.size(); ++k) {
+        const JournalStep& planned = plan.steps[k];
+        if (planned.kind == step.kind && planned.from == step.from && planned.to == step.to) {
+            plan.reached = k + 1;
+            if (step.detail.empty()) {
+                step.detail = planned.detail;
+            }
+            return;
+        }
+    }
+}
+
+bool ParseRecord(const std::string& line, JournalContents& journal, Plan& plan)
 {
     const std::vector<std::string> fields = SplitFields(line);
     const std::string& kind = fields[0];
+    const bool continuesPlan = plan.open;
+    plan.open = kind == recordPlan;
+    if (kind == recordPlan) {
+        // A new plan ends the one before: its steps not reached never will be.
+        if (!continuesPlan) {
+            plan.steps.clear();
+            plan.reached = 0;
+        }
+        JournalStep step;
+        step.recorded = false;
+        if (!ParseStep(fields, 1, step) || (!plan.steps.empty() && plan.steps.front().kind != step.kind)) {
+            return false;
+        }
+        plan.steps.push_back(std::move(step));
+        return true;
+    }
     if (kind == recordBegin && fields.size() >= 2) {
         journal.action = line.substr(kind.size() + 1);
         return true;
@@ -63,17 +116,11 @@ bool ParseRecord(const std::string& line, JournalContents& journal)
         journal.end = fields[1];
         return true;
     }
-    if (!IsStepKind(kind) || fields.size() < 3 || fields.size() > 4) {
-        return false;
-    }
     JournalStep step;
-    step.kind = kind;
-    if (fields.size() == 4) {
-        step.detail = fields[3];
-    }
-    if (!FromJournalText(fields[1], step.from) || !FromJournalText(fields[2], step.to)) {
+    if (!ParseStep(fields, 0, step)) {
         return false;
     }
+    Reach(plan, step);
     journal.steps.push_back(std::move(step));
     return true;
 }
@@ -94,11 +141,12 @@ bool ReadJournal(const std::wstring& path, JournalContents& journal, std::wstrin
     }
     std::size_t start = 0;
     std::size_t lineNumber = 0;
+    Plan plan;
     for (std::size_t end = bytes.find('\n'); end != std::string::npos; end = bytes.find('\n', start)) {
         const std::string line = bytes.substr(start, end - start);
         start = end + 1;
         ++lineNumber;
-        const bool parsed = lineNumber == 1 ? line == journalHeader : ParseRecord(line, journal);
+        const bool parsed = lineNumber == 1 ? line == journalHeader : ParseRecord(line, journal, plan);
         if (!parsed) {
             problem = L"not a rename journal, or damaged at line " + std::to_wstring(lineNumber) + L": " + path;
             return false;
@@ -108,6 +156,8 @@ bool ReadJournal(const std::wstring& path, JournalContents& journal, std::wstrin
         problem = L"not a rename journal: " + path;
         return false;
     }
+    journal.steps.insert(journal.steps.end(), std::make_move_iterator(plan.steps.begin() + static_cast<std::ptrdiff_t>(plan.reached)),
+                         std::make_move_iterator(plan.steps.end()));
     return true;
 }
 

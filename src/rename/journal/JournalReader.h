@@ -14,6 +14,10 @@ struct JournalStep {
     std::string detail;
     // Unknown when the journal ends before the step's outcome: the process died during the step.
     Outcome outcome = Outcome::Unknown;
+    // False for a step of the last plan the journal has no record of: the batch may have stopped
+    // before it, or, after a power loss, its record may be lost while the move happened. Such
+    // steps follow the recorded ones.
+    bool recorded = true;
 };
 
 struct JournalContents {

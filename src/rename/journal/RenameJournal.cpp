@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdio>
+#include <exception>
 
 #include "rename/journal/JournalFormat.h"
 
@@ -45,6 +46,20 @@ std::wstring TimeStampName()
     (void)std::swprintf(text.data(), text.size(), L"%04u-%02u-%02u %02u.%02u.%02u.%03u", now.wYear, now.wMonth,
                         now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
     return text.data();
+}
+
+// "kind<TAB>from<TAB>to": a step, or the body of a plan record.
+std::string Fields(RenameObserver::Step step, const std::wstring& from, const std::wstring& to)
+{
+    return std::string(RecordKind(step)) + "\t" + JournalText(from) + "\t" + JournalText(to);
+}
+
+// The system time in 100 ns units since 1601, as file times are.
+std::string NowTicks()
+{
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return std::to_string((static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
 }
 
 std::wstring ErrorText(DWORD error)
@@ -90,29 +105,80 @@ bool RenameJournal::CreateIn(const std::wstring& folder, const std::string& acti
     return Create(path, action, problem);
 }
 
-bool RenameJournal::BeforeStep(Step step, const std::wstring& from, const std::wstring& to)
+bool RenameJournal::BeforeSteps(Step step, const std::vector<StepPaths>& steps)
 {
-    if (broken || !FitsInRecord(from) || !FitsInRecord(to)) {
+    // A plan that cannot be written in full is refused, and so is every step after it.
+    try {
+        if (broken) {
+            return false;
+        }
+        std::string records;
+        for (const StepPaths& paths : steps) {
+            if (!FitsInRecord(paths.from) || !FitsInRecord(paths.to)) {
+                return false;
+            }
+            records += std::string(recordPlan) + "\t" + Fields(step, paths.from, paths.to);
+            if (step == Step::TemporaryName) {
+                records += "\t" + NowTicks();
+            } else if (step == Step::MoveAside) {
+                records += "\t" + FileIdentity(paths.from);
+            }
+            records += "\n";
+        }
+        plannedKind = step;
+        planned = steps;
+        nextPlanned = 0;
+        return Write(records, true);
+    } catch (const std::exception&) {
+        planned.clear();
+        broken = true;
         return false;
     }
-    std::string record = std::string(RecordKind(step)) + "\t" + JournalText(from) + "\t" + JournalText(to);
-    if (step == Step::TemporaryName) {
-        // The system is about to create a placeholder it names itself: should the process die
-        // before the next record, a recovery looks for one made after this time.
-        FILETIME now{};
-        GetSystemTimeAsFileTime(&now);
-        const unsigned long long ticks = (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-        return Write(record + "\t" + std::to_string(ticks) + "\n", false);
+}
+
+bool RenameJournal::BeforeStep(Step step, const std::wstring& from, const std::wstring& to)
+{
+    try {
+        if (broken || !FitsInRecord(from) || !FitsInRecord(to)) {
+            return false;
+        }
+        std::string record = Fields(step, from, to);
+        if (step == Step::TemporaryName) {
+            // The system is about to create a placeholder it names itself: should the process die
+            // before its name is recorded, a recovery looks for one made after this time.
+            return Write(record + "\t" + NowTicks() + "\n", !IsPlanned(step, from, to));
+        }
+        if (IsPlanned(step, from, to)) {
+            return Write(record + "\n", false);
+        }
+        if (step == Step::MoveAside) {
+            record += "\t" + FileIdentity(from);
+        }
+        return Write(record + "\n", true);
+    } catch (const std::exception&) {
+        broken = true;
+        return false;
     }
-    if (step == Step::MoveAside) {
-        record += "\t" + FileIdentity(from);
+}
+
+bool RenameJournal::IsPlanned(Step step, const std::wstring& from, const std::wstring& to)
+{
+    if (step != plannedKind) {
+        return false;
     }
-    return Write(record + "\n", true);
+    for (std::size_t k = nextPlanned; k < planned.size(); ++k) {
+        if (planned[k].from == from && planned[k].to == to) {
+            nextPlanned = k + 1;
+            return true;
+        }
+    }
+    return false;
 }
 
 void RenameJournal::AfterStep(Step, const std::wstring&, const std::wstring&, bool done)
 {
     if (!broken) {
+        // Short enough to be built without allocating: this runs while files are put back too.
         Write(std::string(done ? recordDone : recordFailed) + "\n", false);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/UniqueHandle.h"
 #include "rename/OperationResult.h"
@@ -8,9 +9,11 @@
 
 // Writes the journal of one batch (see JournalFormat.h) as the engine reports its steps. What a
 // step is about to do is on the disk (flushed) before the step is taken, so that a batch cut off
-// at any point can be put back; outcomes are written without a flush of their own: a process that
-// dies still leaves them to the system, and after a power loss the next record's flush, or the
-// disk itself, tells what happened.
+// at any point can be put back. A run of steps the engine announces at once is written and flushed
+// as one plan, and each of its steps then without a flush of its own: a flush costs far more than
+// a move, and the plan already holds the step. Outcomes are written without a flush too: a
+// process that dies still leaves them to the system, and after a power loss the disk itself tells
+// what happened.
 class RenameJournal : public RenameObserver {
 public:
     RenameJournal() = default;
@@ -26,6 +29,7 @@ public:
     // Creates a journal named by the current time (UTC) in `folder`, which is made if missing.
     bool CreateIn(const std::wstring& folder, const std::string& action, std::wstring& problem);
 
+    bool BeforeSteps(Step step, const std::vector<StepPaths>& steps) override;
     bool BeforeStep(Step step, const std::wstring& from, const std::wstring& to) override;
     void AfterStep(Step step, const std::wstring& from, const std::wstring& to, bool done) override;
 
@@ -36,9 +40,15 @@ public:
 
 private:
     bool Write(const std::string& record, bool durable);
+    // Whether the step is the next of the plan (or a later one: a step of it may be skipped).
+    bool IsPlanned(Step step, const std::wstring& from, const std::wstring& to);
 
     UniqueHandle file;
     std::wstring journalPath;
+    // The last plan written, and how far the engine has got through it.
+    Step plannedKind = Step::TemporaryName;
+    std::vector<StepPaths> planned;
+    std::size_t nextPlanned = 0;
     // Set by the first write that fails: every step after it is refused.
     bool broken = false;
 };
