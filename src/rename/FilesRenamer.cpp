@@ -35,7 +35,10 @@ std::int32_t CountOf(const std::vector<std::wstring>& list)
 // With an observer, phase 1 makes the temporary names of this many files, then moves them: the
 // observer can record a group's steps at once instead of one by one, and a group's placeholders
 // stay few.
-constexpr std::size_t filesPerGroup = 128;
+constexpr std::size_t filesPerGroup = 512;
+// Other runs of steps are announced this many at a time: the observer's record of a run, and the
+// list it is built from, stay small however large the batch.
+constexpr std::size_t stepsPerRun = 1024;
 
 // Whether the case-folded `path`, or a folder above it, is one of `keys`.
 bool LiesInOrIs(std::wstring path, const std::set<std::wstring>& keys)
@@ -92,41 +95,58 @@ bool FilesRenamer::AnnounceRun(RenameObserver::Step step, const std::vector<Rena
     return false;
 }
 
-void FilesRenamer::AnnounceMoveBacks()
+bool FilesRenamer::AnnounceRenames(std::size_t first)
 {
-    if (observer == nullptr || settledCount >= temporaryNames.size()) {
-        return;
+    if (observer == nullptr) {
+        return true;
+    }
+    std::vector<RenameObserver::StepPaths> steps;
+    const std::size_t end = std::min(first + stepsPerRun, temporaryNames.size());
+    steps.reserve(end - first);
+    for (std::size_t i = first; i < end; ++i) {
+        steps.push_back({temporaryNames[i], TargetOf(i)});
+    }
+    return AnnounceRun(RenameObserver::Step::Rename, steps);
+}
+
+std::size_t FilesRenamer::AnnounceMoveBacks(std::size_t first)
+{
+    const std::size_t end = std::min(first + stepsPerRun, temporaryNames.size());
+    if (observer == nullptr) {
+        return end;
     }
     try {
         std::vector<RenameObserver::StepPaths> steps;
-        steps.reserve(temporaryNames.size() - settledCount);
-        for (std::size_t i = settledCount; i < temporaryNames.size(); ++i) {
+        steps.reserve(end - first);
+        for (std::size_t i = first; i < end; ++i) {
             steps.push_back({temporaryNames[i], oldNames[i]});
         }
         (void)observer->BeforeSteps(RenameObserver::Step::MoveBack, steps);
     } catch (const std::bad_alloc&) {
         // Each step is still announced on its own.
     }
+    return end;
 }
 
-void FilesRenamer::AnnounceReturns()
+std::size_t FilesRenamer::AnnounceReturns(std::size_t last)
 {
     if (observer == nullptr) {
-        return;
+        return 0;
     }
+    std::size_t lowest = last;
     try {
         std::vector<RenameObserver::StepPaths> steps;
-        for (std::size_t i = std::min(settledCount, renamedToNewNames.size()); i-- > 0;) {
+        for (std::size_t i = last + 1; i-- > 0 && steps.size() < stepsPerRun;) {
             if (renamedToNewNames[i]) {
                 steps.push_back({newNames[i], temporaryNames[i]});
+                lowest = i;
             }
         }
-        if (!steps.empty()) {
-            (void)observer->BeforeSteps(RenameObserver::Step::Return, steps);
-        }
+        (void)observer->BeforeSteps(RenameObserver::Step::Return, steps);
     } catch (const std::bad_alloc&) {
         // Each step is still announced on its own.
     }
+    return lowest;
 }
 
 void FilesRenamer::Report(RenameObserver::Step step, const std::wstring& from, const std::wstring& to, bool done)
@@ -298,11 +318,13 @@ bool FilesRenamer::RenameGroupAside(const std::vector<std::size_t>& members, std
             return false;
         }
         // The system created an empty placeholder to reserve the name; the move needs it gone.
-        // Should the shell refuse (a name too long for its buffers, for one), the placeholder
-        // owner removes it all the same.
         DeleteFileOperation removePlaceholder(ownerWindow, temporaryPath.c_str(), false, true, false);
         if (!removePlaceholder.Execute()) {
             WriteLine(L"FilesRenamer::Rename: DelenteFileOperation failed!");
+            // It must not be left behind (the shell refuses, for one, a name too long for its
+            // buffers), and is gone before the step is recorded as failed: a recovery leaves a
+            // failed step alone.
+            placeholders.Remove(k);
             Report(RenameObserver::Step::MoveAside, source, temporaryPath, false);
             return false;
         }
@@ -380,19 +402,16 @@ std::int32_t FilesRenamer::RenameToNewNames()
 {
     // Position i of the three lists describes one file; walking by index keeps a batch linear.
     renamedToNewNames.assign(temporaryNames.size(), false);
-    // Every rename is known now: the observer hears of them all before the first.
+    // Every rename is known now: the observer hears of them a run at a time, before the first.
     bool runAnnounced = true;
-    if (observer != nullptr) {
-        std::vector<RenameObserver::StepPaths> steps;
-        steps.reserve(temporaryNames.size());
-        for (std::size_t i = settledCount; i < temporaryNames.size(); ++i) {
-            steps.push_back({temporaryNames[i], TargetOf(i)});
-        }
-        runAnnounced = AnnounceRun(RenameObserver::Step::Rename, steps);
-    }
+    std::size_t announcedEnd = settledCount;
     std::int32_t failed = 0;
     while (settledCount < temporaryNames.size()) {
         const std::size_t i = settledCount;
+        if (i == announcedEnd) {
+            runAnnounced = AnnounceRenames(i);
+            announcedEnd = std::min(i + stepsPerRun, temporaryNames.size());
+        }
         const std::wstring& target = TargetOf(i);
         bool renamed = false;
         if (runAnnounced && Announce(RenameObserver::Step::Rename, temporaryNames[i], target)) {
@@ -421,8 +440,10 @@ const std::wstring& FilesRenamer::TargetOf(std::size_t i) const
 
 void FilesRenamer::PutBackMovedFiles()
 {
-    AnnounceMoveBacks();
-    for (; settledCount < temporaryNames.size(); ++settledCount) {
+    for (std::size_t announcedEnd = settledCount; settledCount < temporaryNames.size(); ++settledCount) {
+        if (settledCount == announcedEnd) {
+            announcedEnd = AnnounceMoveBacks(settledCount);
+        }
         MoveBack(settledCount);
     }
     ReportStrandedFiles();
@@ -430,9 +451,12 @@ void FilesRenamer::PutBackMovedFiles()
 
 void FilesRenamer::UndoAfterException()
 {
-    AnnounceReturns();
-    for (std::size_t i = std::min(settledCount, renamedToNewNames.size()); i-- > 0;) {
+    const std::size_t settled = std::min(settledCount, renamedToNewNames.size());
+    for (std::size_t i = settled, announcedFrom = settled; i-- > 0;) {
         if (renamedToNewNames[i]) {
+            if (i < announcedFrom) {
+                announcedFrom = AnnounceReturns(i);
+            }
             Announce(RenameObserver::Step::Return, newNames[i], temporaryNames[i]);
             RenameFileOperation undo(ownerWindow, newNames[i].c_str(), temporaryNames[i].c_str(), false, true);
             Report(RenameObserver::Step::Return, newNames[i], temporaryNames[i], undo.Execute());

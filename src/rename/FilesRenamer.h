@@ -59,12 +59,15 @@ private:
     // Tells the observer, if any, of a run of steps about to be taken in order: false when none
     // of them may be taken.
     bool AnnounceRun(RenameObserver::Step step, const std::vector<RenameObserver::StepPaths>& steps);
-    // The runs of steps that put files back, which are taken whether or not they can be recorded:
-    // announced if their lists can be built at all (after an exception, memory may be short).
-    // Every file from `settledCount` on back to its old name; every file that took its new name
-    // back to its temporary one, last first.
-    void AnnounceMoveBacks();
-    void AnnounceReturns();
+    // Announce the runs of phase 3 and of the steps that put files back, up to a bounded number of
+    // steps from `first` on (from `last` down for returns). Files go back whether or not their
+    // steps can be recorded, so their runs are announced if their lists can be built at all (after
+    // an exception, memory may be short). The renames: false when none may be taken. The moves
+    // back to old names: the end of the run. The returns of files that took their new names to
+    // their temporary ones, last first: the lowest position the run covers.
+    bool AnnounceRenames(std::size_t first);
+    std::size_t AnnounceMoveBacks(std::size_t first);
+    std::size_t AnnounceReturns(std::size_t last);
     // Where file `i` is renamed to: its new path, or no path when that lies in another folder.
     const std::wstring& TargetOf(std::size_t i) const;
     void Report(RenameObserver::Step step, const std::wstring& from, const std::wstring& to, bool done);

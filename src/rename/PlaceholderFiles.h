@@ -39,6 +39,13 @@ public:
     // Placeholder `k`, and every one before it, is no longer to be removed.
     void Release(std::size_t k) { released = k + 1; }
 
+    // Removes placeholder `k` at once (the shell refused to), and releases it.
+    void Remove(std::size_t k)
+    {
+        DeleteFileW(names[k].data());
+        Release(k);
+    }
+
 private:
     std::vector<std::array<wchar_t, MAX_PATH>> names;
     std::size_t made = 0;

@@ -324,6 +324,40 @@ TEST_F(JournalFrontTest, ABatchThatCannotWriteItsJournalRenamesNothing)
     EXPECT_EQ(ReadFileBytes(At(L"taken.journal")), "mine");
 }
 
+TEST_F(JournalFrontTest, ADamagedJournalIsRefusedAndNothingMoves)
+{
+    Make(L"qms1.tmp", "moved");
+    const std::string aside = "aside\t" + Utf8(At(L"a.txt")) + "\t" + Utf8(At(L"qms1.tmp")) + "\t\ndone\n";
+    const struct {
+        std::string text;
+        std::string problem;
+    } cases[] = {
+        {"", "not a rename journal: "},
+        {"Quillmoss rename journal\t9\n" + aside, "damaged at line 1"},
+        {Header() + "plan\n" + aside, "damaged at line 3"},
+        {Header() + "plan\trename\tfrom\n" + aside, "damaged at line 3"},
+        {Header() + "plan\tmove\tfrom\tto\n" + aside, "damaged at line 3"},
+        {Header() + aside + std::string(3, '\0') + "done\n", "damaged at line 5"},
+        {Header() + "done\n" + aside, "damaged at line 3"},
+        {Header() + aside + "done\n", "damaged at line 5"},
+        {Header() + "rename\tfrom\n" + aside, "damaged at line 3"},
+        {Header() + "rename\t\xff\xfe\tto\n" + aside, "damaged at line 3"},
+        {Header() + aside + "end\n", "damaged at line 5"},
+    };
+    for (const auto& c : cases) {
+        const std::wstring journal = At(L"damaged " + std::to_wstring(&c - cases) + L".journal");
+        WriteFileBytes(journal, c.text);
+        for (const wchar_t* command : {L"--recover ", L"--undo "}) {
+            const ProcessRun run = Run(command + Quoted(journal));
+            EXPECT_EQ(run.exitCode, 2u) << c.text;
+            EXPECT_NE(run.standardError.find(c.problem), std::string::npos) << c.text << run.standardError;
+        }
+    }
+    EXPECT_EQ(ReadFileBytes(At(L"qms1.tmp")), "moved");
+    EXPECT_FALSE(PathExists(At(L"a.txt")));
+    DeleteFileW(At(L"qms1.tmp").c_str());
+}
+
 TEST_F(JournalFrontTest, ARecoveryRemovesOnlyThePlaceholderTheDeadBatchMade)
 {
     // The batch died between asking for a temporary name and recording it.
@@ -394,6 +428,51 @@ TEST_F(JournalFrontTest, ARecoveryTellsAMoveThatHappenedFromOneThatDidNot)
         EXPECT_EQ(PathExists(temporary), c.temporaryContent == "other") << c.name;
         DeleteFileW(temporary.c_str());
     }
+}
+
+TEST_F(JournalFrontTest, ARecoveryFollowsAPlanPastItsLastRecordButNotPastItsEnd)
+{
+    // Three files moved aside, then a plan of their renames: the journal records only the first
+    // (a power cut took the rest), but the disk shows the second happened and the third did not.
+    const char* names[] = {"a", "b", "c"};
+    std::string records;
+    std::string plan;
+    for (const char* name : names) {
+        const std::wstring old = At(FromUtf8(name) + L".txt");
+        const std::wstring temporary = At(L"qms" + FromUtf8(name) + L".tmp");
+        const std::wstring renamed = At(L"new " + FromUtf8(name) + L".txt");
+        records += "aside\t" + Utf8(old) + "\t" + Utf8(temporary) + "\t\ndone\n";
+        plan += "plan\trename\t" + Utf8(temporary) + "\t" + Utf8(renamed) + "\n";
+    }
+    Make(L"new a.txt", "a");
+    Make(L"new b.txt", "b");
+    Make(L"qmsc.tmp", "c");
+    const std::wstring cut = At(L"cut.journal");
+    // The end of the file the system had grown but not yet written reads as zeros.
+    WriteFileBytes(cut, Header() + records + plan + "rename\t" + Utf8(At(L"qmsa.tmp")) + "\t" + Utf8(At(L"new a.txt")) +
+                            "\ndone\n" + std::string(4096, '\0'));
+    const ProcessRun recover = Run(L"--recover " + Quoted(cut));
+    EXPECT_EQ(recover.exitCode, 0u) << recover.standardOutput;
+    EXPECT_NE(recover.standardOutput.find("recovered: 3 put back, 0 placeholders removed, 0 left"), std::string::npos)
+        << recover.standardOutput;
+    for (const char* name : names) {
+        EXPECT_EQ(ReadFileBytes(At(FromUtf8(name) + L".txt")), name);
+    }
+    EXPECT_EQ(TemporaryFilesIn(folder).size(), 0u);
+
+    // A plan the batch left for another (its files went back) ends there: what took the name
+    // the plan meant for a file since is someone else's, and stays.
+    Make(L"x.txt", "x");
+    Make(L"X new.txt", "someone's");
+    const std::wstring ended = At(L"ended.journal");
+    WriteFileBytes(ended, Header() + "aside\t" + Utf8(At(L"x.txt")) + "\t" + Utf8(At(L"qmsx.tmp")) + "\t\ndone\n" +
+                              "plan\trename\t" + Utf8(At(L"qmsx.tmp")) + "\t" + Utf8(At(L"X new.txt")) + "\n" +
+                              "plan\tback\t" + Utf8(At(L"qmsx.tmp")) + "\t" + Utf8(At(L"x.txt")) + "\n" +
+                              "back\t" + Utf8(At(L"qmsx.tmp")) + "\t" + Utf8(At(L"x.txt")) + "\ndone\n");
+    const ProcessRun again = Run(L"--recover " + Quoted(ended));
+    EXPECT_EQ(again.exitCode, 0u) << again.standardOutput;
+    EXPECT_EQ(ReadFileBytes(At(L"x.txt")), "x");
+    EXPECT_EQ(ReadFileBytes(At(L"X new.txt")), "someone's");
 }
 
 TEST_F(JournalFrontTest, ANewRunNamesAnUnfinishedBatchAndTheCommandThatRecoversIt)

@@ -207,12 +207,15 @@ int RunRecover(const std::wstring& journalPath, bool dryRun)
     Recovery recovery;
     recovery.dryRun = dryRun;
     // Temporary names asked for after the last recorded move aside may never have been recorded
-    // themselves: each such folder is searched once, for placeholders made since the first ask.
+    // themselves (a plan of moves may be cut short): each such folder is searched once, for
+    // placeholders made since the first ask.
     std::map<std::wstring, std::pair<std::wstring, unsigned long long>> unnamedFolders;
     for (const JournalStep& step : journal.steps) {
         if (step.kind == recordMoveAside) {
             recovery.journalNames.insert(CaseFolded(step.to));
-            unnamedFolders.clear();
+            if (step.recorded) {
+                unnamedFolders.clear();
+            }
         } else if (step.kind == recordTemporaryName) {
             const unsigned long long asked = std::strtoull(step.detail.c_str(), nullptr, 10);
             const auto known = unnamedFolders.emplace(CaseFolded(step.from), std::make_pair(step.from, asked));
@@ -261,19 +264,20 @@ int RunUndo(const std::wstring& journalPath, bool dryRun, const JournalChoice& o
     PathList paths;
     std::vector<std::wstring> names;
     std::int32_t changed = 0;
+    VolumeSerials serials;
     for (const BatchFile& file : ReplayBatch(journal)) {
         // Exactly: a batch may have changed no more than the case of a name ("a.txt" to "A.txt").
         if (file.finalPath == file.oldPath) {
             continue;
         }
         // Only the file the batch renamed goes back; whatever took its name since is left alone.
-        if (Exists(file.finalPath) && FileIdentity(file.finalPath) == file.identity) {
+        if (Exists(file.finalPath) && FileIdentity(file.finalPath, serials) == file.identity) {
             paths.push_back(file.finalPath);
             names.push_back(NameOf(file.oldPath));
             if (dryRun) {
                 Line(L"", file.finalPath, L" -> ", file.oldPath, L"");
             }
-        } else if (Exists(file.oldPath) && FileIdentity(file.oldPath) == file.identity) {
+        } else if (Exists(file.oldPath) && FileIdentity(file.oldPath, serials) == file.identity) {
             Line(L"already at its old name: ", file.oldPath);
         } else {
             ++changed;

@@ -2,13 +2,18 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <winternl.h>
 
 #include <array>
 #include <cstdio>
 
 #include "platform/UniqueHandle.h"
+#include "rename/PathSpelling.h"
 
 namespace {
+
+// NtQueryInformationFile's class for a file's index on its volume; not every SDK names it.
+const auto fileInternalInformation = static_cast<FILE_INFORMATION_CLASS>(6);
 
 void AppendUtf8(std::string& out, unsigned long codePoint)
 {
@@ -116,30 +121,50 @@ bool FitsInRecord(const std::wstring& text)
     return true;
 }
 
-std::string FileIdentity(const std::wstring& path)
+std::string FileIdentity(const std::wstring& path, VolumeSerials& serials)
 {
     // Attributes only, shared every way, so that the probe neither fails on a file open elsewhere
     // nor stops anyone else from opening it; the backup flag lets it open folders too.
-    const UniqueHandle entry(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!entry.IsValid() || !GetFileInformationByHandle(entry.Get(), &information)) {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    const UniqueHandle entry(
+        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    // The file's index alone: GetFileInformationByHandle would ask for the volume's serial number
+    // with it, which costs several times the rest (a round trip to the mount manager under Wine).
+    struct {
+        LARGE_INTEGER indexNumber;
+    } internal{};
+    IO_STATUS_BLOCK status{};
+    FILE_BASIC_INFO basic{};
+    if (!entry.IsValid() ||
+        NtQueryInformationFile(entry.Get(), &status, &internal, sizeof internal, fileInternalInformation) < 0 ||
+        !GetFileInformationByHandleEx(entry.Get(), FileBasicInfo, &basic, sizeof basic)) {
         return {};
     }
     // A file system may give a new file the index of one just deleted; the creation time, which
     // a rename keeps, tells them apart. Not for folders: some file systems report as a folder's
     // creation time a time that changes with what the folder holds.
-    if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        information.ftCreationTime = FILETIME{};
+    if ((basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        basic.CreationTime.QuadPart = 0;
+    }
+    // The volume is the one of the folder the entry is in, asked once a folder.
+    const std::wstring folder = FolderOf(path);
+    const auto known = serials.find(CaseFolded(folder));
+    DWORD serial = 0;
+    if (known != serials.end()) {
+        serial = known->second;
+    } else {
+        const UniqueHandle holder(CreateFileW((folder + L"\\").c_str(), FILE_READ_ATTRIBUTES, share, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (!holder.IsValid() ||
+            !GetVolumeInformationByHandleW(holder.Get(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) {
+            return {};
+        }
+        serials.emplace(CaseFolded(folder), serial);
     }
     std::array<char, 48> text{};
-    (void)std::snprintf(text.data(), text.size(), "%08lx:%08lx%08lx:%08lx%08lx",
-                        static_cast<unsigned long>(information.dwVolumeSerialNumber),
-                        static_cast<unsigned long>(information.nFileIndexHigh),
-                        static_cast<unsigned long>(information.nFileIndexLow),
-                        static_cast<unsigned long>(information.ftCreationTime.dwHighDateTime),
-                        static_cast<unsigned long>(information.ftCreationTime.dwLowDateTime));
+    (void)std::snprintf(text.data(), text.size(), "%08lx:%016llx:%016llx", static_cast<unsigned long>(serial),
+                        static_cast<unsigned long long>(internal.indexNumber.QuadPart),
+                        static_cast<unsigned long long>(basic.CreationTime.QuadPart));
     return text.data();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 
 // A rename journal is UTF-8 text, one record a line, its fields separated by tabs (no name holds
@@ -35,10 +36,14 @@ bool FromJournalText(const std::string& bytes, std::wstring& text);
 // Whether `text` can stand in a record field: no tab, line break or other control character.
 bool FitsInRecord(const std::wstring& text);
 
-// What tells one file from another that took its name since: the volume's serial number, the
-// file's index on it and its creation time, as "SERIAL:INDEX:CREATED" in hex; empty when the
-// entry cannot be opened.
-std::string FileIdentity(const std::wstring& path);
+// The serial numbers of the volumes folders are on, by folder (upper-cased), as FileIdentity
+// learns them: each folder's is asked for once.
+using VolumeSerials = std::map<std::wstring, unsigned long>;
+
+// What tells one file from another that took its name since: the serial number of the volume of
+// its folder, the file's index on it and its creation time, as "SERIAL:INDEX:CREATED" in hex;
+// empty when the entry cannot be opened.
+std::string FileIdentity(const std::wstring& path, VolumeSerials& serials);
 
 // Where journals live unless the command line says otherwise: "Quillmoss\Journal" under the
 // user's local application-data folder; empty when the system names no such folder.

@@ -54,7 +54,7 @@ struct Plan {
 bool ParseStep(const std::vector<std::string>& fields, std::size_t first, JournalStep& step)
 {
     const std::size_t count = fields.size() - first;
-    if (!IsStepKind(fields[first]) || count < 3 || count > 4) {
+    if (count < 3 || count > 4 || !IsStepKind(fields[first])) {
         return false;
     }
     step.kind = fields[first];
@@ -68,9 +68,13 @@ bool ParseStep(const std::vector<std::string>& fields, std::size_t first, Journa
 // it and every step before it are reached, and the step takes the plan's detail if it has none.
 void Reach(Plan& plan, JournalStep& step)
 {
+    // A plan holds steps of one kind: a step of another is no step of it.
+    if (plan.steps.empty() || plan.steps.front().kind != step.kind) {
+        return;
+    }
     for (std::size_t k = plan.reached; k < plan.steps.size(); ++k) {
         const JournalStep& planned = plan.steps[k];
-        if (planned.kind == step.kind && planned.from == step.from && planned.to == step.to) {
+        if (planned.from == step.from && planned.to == step.to) {
             plan.reached = k + 1;
             if (step.detail.empty()) {
                 step.detail = planned.detail;
@@ -87,15 +91,16 @@ bool ParseRecord(const std::string& line, JournalContents& journal, Plan& plan)
     const bool continuesPlan = plan.open;
     plan.open = kind == recordPlan;
     if (kind == recordPlan) {
-        // A new plan ends the one before: its steps not reached never will be.
-        if (!continuesPlan) {
-            plan.steps.clear();
-            plan.reached = 0;
-        }
         JournalStep step;
         step.recorded = false;
-        if (!ParseStep(fields, 1, step) || (!plan.steps.empty() && plan.steps.front().kind != step.kind)) {
+        if (!ParseStep(fields, 1, step)) {
             return false;
+        }
+        // A new plan, which a step of another kind starts too, ends the one before: its steps
+        // not reached never will be.
+        if (!continuesPlan || plan.steps.empty() || plan.steps.front().kind != step.kind) {
+            plan.steps.clear();
+            plan.reached = 0;
         }
         plan.steps.push_back(std::move(step));
         return true;
@@ -139,6 +144,9 @@ bool ReadJournal(const std::wstring& path, JournalContents& journal, std::wstrin
         problem = L"cannot read the journal " + path;
         return false;
     }
+    // A power cut can leave the end of a file the system had grown but not yet written as zeros:
+    // records that were never on the disk, like any other lost tail.
+    bytes.erase(bytes.find_last_not_of('\0') + 1);
     std::size_t start = 0;
     std::size_t lineNumber = 0;
     Plan plan;
@@ -156,8 +164,9 @@ bool ReadJournal(const std::wstring& path, JournalContents& journal, std::wstrin
         problem = L"not a rename journal: " + path;
         return false;
     }
-    journal.steps.insert(journal.steps.end(), std::make_move_iterator(plan.steps.begin() + static_cast<std::ptrdiff_t>(plan.reached)),
-                         std::make_move_iterator(plan.steps.end()));
+    // The steps of the last plan the journal does not reach come after every recorded step.
+    const auto unreached = plan.steps.begin() + static_cast<std::ptrdiff_t>(plan.reached);
+    journal.steps.insert(journal.steps.end(), std::make_move_iterator(unreached), std::make_move_iterator(plan.steps.end()));
     return true;
 }
 

@@ -117,13 +117,17 @@ bool RenameJournal::BeforeSteps(Step step, const std::vector<StepPaths>& steps)
             if (!FitsInRecord(paths.from) || !FitsInRecord(paths.to)) {
                 return false;
             }
-            records += std::string(recordPlan) + "\t" + Fields(step, paths.from, paths.to);
+            records += recordPlan;
+            records += '\t';
+            records += Fields(step, paths.from, paths.to);
             if (step == Step::TemporaryName) {
-                records += "\t" + NowTicks();
+                records += '\t';
+                records += NowTicks();
             } else if (step == Step::MoveAside) {
-                records += "\t" + FileIdentity(paths.from);
+                records += '\t';
+                records += FileIdentity(paths.from, volumeSerials);
             }
-            records += "\n";
+            records += '\n';
         }
         plannedKind = step;
         planned = steps;
@@ -152,7 +156,8 @@ bool RenameJournal::BeforeStep(Step step, const std::wstring& from, const std::w
             return Write(record + "\n", false);
         }
         if (step == Step::MoveAside) {
-            record += "\t" + FileIdentity(from);
+            record += '\t';
+            record += FileIdentity(from, volumeSerials);
         }
         return Write(record + "\n", true);
     } catch (const std::exception&) {

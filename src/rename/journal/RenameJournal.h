@@ -6,6 +6,7 @@
 #include "platform/UniqueHandle.h"
 #include "rename/OperationResult.h"
 #include "rename/RenameObserver.h"
+#include "rename/journal/JournalFormat.h"
 
 // Writes the journal of one batch (see JournalFormat.h) as the engine reports its steps. What a
 // step is about to do is on the disk (flushed) before the step is taken, so that a batch cut off
@@ -49,6 +50,7 @@ private:
     Step plannedKind = Step::TemporaryName;
     std::vector<StepPaths> planned;
     std::size_t nextPlanned = 0;
+    VolumeSerials volumeSerials;
     // Set by the first write that fails: every step after it is refused.
     bool broken = false;
 };
