@@ -505,6 +505,26 @@ TEST_F(JournalFrontTest, ANewRunNamesAnUnfinishedBatchAndTheCommandThatRecoversI
     EXPECT_EQ(Run(L"A.txt").standardError.find("never finished"), std::string::npos);
 }
 
+// Runs the program with `arguments` in `root` and ends it with TerminateProcess once its journal
+// holds `trigger` lines (or its output, unless `byRecords`); true when it was still running then.
+bool KillAfter(const std::wstring& arguments, const std::wstring& root, const std::wstring& journal, bool byRecords,
+               std::size_t trigger)
+{
+    ChildProcess child(Program(), Quoted(Program()) + L" " + arguments, root);
+    EXPECT_TRUE(child.Started());
+    bool killed = false;
+    while (child.Running()) {
+        const std::size_t seen = byRecords ? CountLines(ReadFileBytes(journal)) : CountLines(child.OutputSoFar());
+        if (seen >= trigger) {
+            killed = child.Terminate();
+            break;
+        }
+        std::this_thread::yield();
+    }
+    child.Wait();
+    return killed;
+}
+
 std::wstring TemporaryFileBelow(const std::wstring& root)
 {
     for (const std::wstring& name : TemporaryFilesIn(root)) {
@@ -541,6 +561,7 @@ TEST_F(JournalFrontTest, KilledAtAnyPointThenRecoveredNothingIsLost)
         int putBack = 0;
         int placeholders = 0;
         int powerCuts = 0;
+        int undoesKilled = 0;
     } totals;
     for (int seed = first; seed < first + count; ++seed) {
         std::mt19937 random(static_cast<std::mt19937::result_type>(seed));
@@ -582,21 +603,8 @@ TEST_F(JournalFrontTest, KilledAtAnyPointThenRecoveredNothingIsLost)
         const std::size_t trigger = 1 + random() % (byRecords ? 9 * steps + 3 : 2 * steps + 2);
         // A power cut where the process was killed: the journal keeps only what was flushed.
         const bool powerCut = random() % 2 == 0;
-        bool killed = false;
-        {
-            ChildProcess child(Program(), Quoted(Program()) + L" --journal " + Quoted(journal) + L" --list " + Quoted(list),
-                               root);
-            ASSERT_TRUE(child.Started());
-            while (child.Running()) {
-                const std::size_t seen = byRecords ? CountLines(ReadFileBytes(journal)) : CountLines(child.OutputSoFar());
-                if (seen >= trigger) {
-                    killed = child.Terminate();
-                    break;
-                }
-                std::this_thread::yield();
-            }
-            child.Wait();
-        }
+        const bool killed =
+            KillAfter(L"--journal " + Quoted(journal) + L" --list " + Quoted(list), root, journal, byRecords, trigger);
         std::string written = ReadFileBytes(journal);
         const std::string last = LastLine(written);
         const bool finished = last.rfind("end\t", 0) == 0;
@@ -615,7 +623,22 @@ TEST_F(JournalFrontTest, KilledAtAnyPointThenRecoveredNothingIsLost)
         totals.placeholders += recover.standardOutput.find("removed placeholder") != std::string::npos ? 1 : 0;
         if (finished) {
             EXPECT_NE(recover.standardOutput.find("nothing to recover"), std::string::npos) << "seed " << seed;
-            // A batch that got to its end is undone instead.
+            // A batch that got to its end is undone instead, and the undo, killed at its own random
+            // point, is recovered first: every file is then back where the batch left it.
+            const auto renamed = Snapshot(root);
+            const std::wstring undoJournal = At(L"seed " + std::to_wstring(seed) + L" undo.journal");
+            const std::size_t undoTrigger = 1 + random() % (9 * steps + 3);
+            if (KillAfter(L"--journal " + Quoted(undoJournal) + L" --undo " + Quoted(journal), root, undoJournal, true,
+                          undoTrigger) &&
+                LastLine(ReadFileBytes(undoJournal)).rfind("end\t", 0) != 0) {
+                ++totals.undoesKilled;
+                const ProcessRun recoverUndo = Front(L"--recover " + Quoted(undoJournal), root);
+                EXPECT_EQ(recoverUndo.exitCode, 0u) << "seed " << seed << "\n" << recoverUndo.standardOutput;
+                EXPECT_EQ(Snapshot(root), renamed) << "seed " << seed << " (undo killed after " << undoTrigger
+                                                   << " journal records)\nrecovery:\n" << recoverUndo.standardOutput;
+                EXPECT_EQ(TemporaryFileBelow(root), L"") << "seed " << seed;
+            }
+            DeleteFileW(undoJournal.c_str());
             const ProcessRun undo = Front(L"--no-journal --undo " + Quoted(journal), root);
             EXPECT_EQ(undo.exitCode, 0u) << "seed " << seed << "\n" << undo.standardOutput << undo.standardError;
         } else {
@@ -640,9 +663,10 @@ TEST_F(JournalFrontTest, KilledAtAnyPointThenRecoveredNothingIsLost)
         }
     }
     std::printf("%d batches: %d killed before the end (%d with a step in doubt, %d then lost their unflushed "
-                "records), %d reached the end first; recoveries: %d lines of work, %d removed a placeholder\n",
-                count, totals.killed, totals.inDoubt, totals.powerCuts, totals.finishedFirst, totals.putBack,
-                totals.placeholders);
+                "records), %d reached the end first (the undo of %d of them killed and recovered); recoveries: %d "
+                "lines of work, %d removed a placeholder\n",
+                count, totals.killed, totals.inDoubt, totals.powerCuts, totals.finishedFirst, totals.undoesKilled,
+                totals.putBack, totals.placeholders);
 }
 
 } // namespace
