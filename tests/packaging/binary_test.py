@@ -24,7 +24,7 @@ SUBSYSTEM_WINDOWS_CUI = 3
 RT_MANIFEST = 24
 
 # What a program may import: the system's own DLLs, nothing that ships with a toolchain.
-SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "shell32.dll", "user32.dll", "advapi32.dll", "shlwapi.dll"}
+SYSTEM_DLLS = {"ntdll.dll", "kernel32.dll", "msvcrt.dll", "shell32.dll", "user32.dll", "advapi32.dll", "shlwapi.dll"}
 
 SUPPORTED_OS = {
     "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  # Windows 7
