@@ -48,20 +48,6 @@ std::wstring TimeStampName()
     return text.data();
 }
 
-// "kind<TAB>from<TAB>to": a step, or the body of a plan record.
-std::string Fields(RenameObserver::Step step, const std::wstring& from, const std::wstring& to)
-{
-    return std::string(RecordKind(step)) + "\t" + JournalText(from) + "\t" + JournalText(to);
-}
-
-// The system time in 100 ns units since 1601, as file times are.
-std::string NowTicks()
-{
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    return std::to_string((static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
-}
-
 std::wstring ErrorText(DWORD error)
 {
     return L"error " + std::to_wstring(error);
@@ -119,15 +105,7 @@ bool RenameJournal::BeforeSteps(Step step, const std::vector<StepPaths>& steps)
             }
             records += recordPlan;
             records += '\t';
-            records += Fields(step, paths.from, paths.to);
-            if (step == Step::TemporaryName) {
-                records += '\t';
-                records += NowTicks();
-            } else if (step == Step::MoveAside) {
-                records += '\t';
-                records += FileIdentity(paths.from, volumeSerials);
-            }
-            records += '\n';
+            records += Record(step, paths.from, paths.to, true);
         }
         plannedKind = step;
         planned = steps;
@@ -146,24 +124,31 @@ bool RenameJournal::BeforeStep(Step step, const std::wstring& from, const std::w
         if (broken || !FitsInRecord(from) || !FitsInRecord(to)) {
             return false;
         }
-        std::string record = Fields(step, from, to);
-        if (step == Step::TemporaryName) {
-            // The system is about to create a placeholder it names itself: should the process die
-            // before its name is recorded, a recovery looks for one made after this time.
-            return Write(record + "\t" + NowTicks() + "\n", !IsPlanned(step, from, to));
-        }
-        if (IsPlanned(step, from, to)) {
-            return Write(record + "\n", false);
-        }
-        if (step == Step::MoveAside) {
-            record += '\t';
-            record += FileIdentity(from, volumeSerials);
-        }
-        return Write(record + "\n", true);
+        // A step of a plan is on the disk already, in its plan, with the file's identity.
+        const bool inPlan = IsPlanned(step, from, to);
+        return Write(Record(step, from, to, step != Step::MoveAside || !inPlan), !inPlan);
     } catch (const std::exception&) {
         broken = true;
         return false;
     }
+}
+
+std::string RenameJournal::Record(Step step, const std::wstring& from, const std::wstring& to, bool withDetail)
+{
+    std::string record = std::string(RecordKind(step)) + "\t" + JournalText(from) + "\t" + JournalText(to);
+    if (withDetail && step == Step::TemporaryName) {
+        // The system is about to create a placeholder it names itself: should the process die
+        // before its name is recorded, a recovery looks for one made after this time.
+        FILETIME now{};
+        GetSystemTimeAsFileTime(&now);
+        record += '\t';
+        record += std::to_string((static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
+    } else if (withDetail && step == Step::MoveAside) {
+        record += '\t';
+        record += FileIdentity(from, volumeSerials);
+    }
+    record += '\n';
+    return record;
 }
 
 bool RenameJournal::IsPlanned(Step step, const std::wstring& from, const std::wstring& to)

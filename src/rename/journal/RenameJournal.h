@@ -41,6 +41,9 @@ public:
 
 private:
     bool Write(const std::string& record, bool durable);
+    // "kind<TAB>from<TAB>to", with the step's detail if asked for (a name's time, a moved file's
+    // identity), and the line break: a step's record, or the body of a plan record.
+    std::string Record(Step step, const std::wstring& from, const std::wstring& to, bool withDetail);
     // Whether the step is the next of the plan (or a later one: a step of it may be skipped).
     bool IsPlanned(Step step, const std::wstring& from, const std::wstring& to);
 
