@@ -117,6 +117,13 @@ std::string Utf8(const std::wstring& text)
     return JournalText(text);
 }
 
+// The identity the writer records for the entry at `path`.
+std::string IdentityOf(const std::wstring& path)
+{
+    KnownVolumes volumes;
+    return FileIdentity(path, volumes);
+}
+
 std::string Header()
 {
     return std::string(journalHeader) + "\nbegin\trename\n";
@@ -406,26 +413,28 @@ TEST_F(JournalFrontTest, ARecoveryTellsAMoveThatHappenedFromOneThatDidNot)
         {"not moved", true, true, "", "removed placeholder: ", 0},
         // Died before the placeholder went: nothing to do.
         {"placeholder gone", true, false, "", "recovered: 0 put back", 0},
-        // Something that is not a placeholder stands there too: named and left.
-        {"both there", true, true, "other", "recovered: 0 put back, 0 placeholders removed, 0 left", 0},
+        // Something that is neither the file nor a placeholder stands there too: named and left.
+        {"both there", true, true, "other", "left alone, not the batch's: ", 3},
     };
     for (const auto& c : cases) {
         const std::wstring source = At(FromUtf8(c.name) + L".txt");
         const std::wstring temporary = At(L"qms0" + std::to_wstring(&c - cases) + L"00.tmp");
-        if (c.sourceThere) {
-            WriteFileBytes(source, "content");
-        }
-        if (c.temporaryThere) {
+        WriteFileBytes(source, "content");
+        const std::string identity = IdentityOf(source);
+        if (!c.sourceThere) {
+            ASSERT_TRUE(MoveFileW(source.c_str(), temporary.c_str()));
+        } else if (c.temporaryThere) {
             WriteFileBytes(temporary, c.temporaryContent);
         }
         const std::wstring journal = At(FromUtf8(c.name) + L".journal");
         WriteFileBytes(journal, Header() + "name\t" + Utf8(folder) + "\t\t" + std::to_string(Now()) + "\naside\t" +
-                                    Utf8(source) + "\t" + Utf8(temporary) + "\t\n");
+                                    Utf8(source) + "\t" + Utf8(temporary) + "\t" + identity + "\n");
         const ProcessRun recover = Run(L"--recover " + Quoted(journal));
         EXPECT_EQ(recover.exitCode, c.exitCode) << c.name;
         EXPECT_NE(recover.standardOutput.find(c.expectedLine), std::string::npos) << c.name << recover.standardOutput;
         EXPECT_EQ(ReadFileBytes(source), "content") << c.name;
         EXPECT_EQ(PathExists(temporary), c.temporaryContent == "other") << c.name;
+        EXPECT_EQ(LastLine(ReadFileBytes(journal)) == "end\trecovered", c.exitCode == 0) << c.name;
         DeleteFileW(temporary.c_str());
     }
 }
@@ -435,18 +444,18 @@ TEST_F(JournalFrontTest, ARecoveryFollowsAPlanPastItsLastRecordButNotPastItsEnd)
     // Three files moved aside, then a plan of their renames: the journal records only the first
     // (a power cut took the rest), but the disk shows the second happened and the third did not.
     const char* names[] = {"a", "b", "c"};
+    const char* endsAt[] = {"new a.txt", "new b.txt", "qmsc.tmp"};
     std::string records;
     std::string plan;
-    for (const char* name : names) {
-        const std::wstring old = At(FromUtf8(name) + L".txt");
-        const std::wstring temporary = At(L"qms" + FromUtf8(name) + L".tmp");
-        const std::wstring renamed = At(L"new " + FromUtf8(name) + L".txt");
-        records += "aside\t" + Utf8(old) + "\t" + Utf8(temporary) + "\t\ndone\n";
+    for (std::size_t k = 0; k < 3; ++k) {
+        const std::wstring old = At(FromUtf8(names[k]) + L".txt");
+        const std::wstring temporary = At(L"qms" + FromUtf8(names[k]) + L".tmp");
+        const std::wstring renamed = At(L"new " + FromUtf8(names[k]) + L".txt");
+        Make(FromUtf8(names[k]) + L".txt", names[k]);
+        records += "aside\t" + Utf8(old) + "\t" + Utf8(temporary) + "\t" + IdentityOf(old) + "\ndone\n";
         plan += "plan\trename\t" + Utf8(temporary) + "\t" + Utf8(renamed) + "\n";
+        ASSERT_TRUE(MoveFileW(old.c_str(), At(FromUtf8(endsAt[k])).c_str()));
     }
-    Make(L"new a.txt", "a");
-    Make(L"new b.txt", "b");
-    Make(L"qmsc.tmp", "c");
     const std::wstring cut = At(L"cut.journal");
     // The end of the file the system had grown but not yet written reads as zeros.
     WriteFileBytes(cut, Header() + records + plan + "rename\t" + Utf8(At(L"qmsa.tmp")) + "\t" + Utf8(At(L"new a.txt")) +
@@ -465,10 +474,11 @@ TEST_F(JournalFrontTest, ARecoveryFollowsAPlanPastItsLastRecordButNotPastItsEnd)
     Make(L"x.txt", "x");
     Make(L"X new.txt", "someone's");
     const std::wstring ended = At(L"ended.journal");
-    WriteFileBytes(ended, Header() + "aside\t" + Utf8(At(L"x.txt")) + "\t" + Utf8(At(L"qmsx.tmp")) + "\t\ndone\n" +
-                              "plan\trename\t" + Utf8(At(L"qmsx.tmp")) + "\t" + Utf8(At(L"X new.txt")) + "\n" +
-                              "plan\tback\t" + Utf8(At(L"qmsx.tmp")) + "\t" + Utf8(At(L"x.txt")) + "\n" +
-                              "back\t" + Utf8(At(L"qmsx.tmp")) + "\t" + Utf8(At(L"x.txt")) + "\ndone\n");
+    WriteFileBytes(ended, Header() + "aside\t" + Utf8(At(L"x.txt")) + "\t" + Utf8(At(L"qmse.tmp")) + "\t" +
+                              IdentityOf(At(L"x.txt")) + "\ndone\n" + "plan\trename\t" + Utf8(At(L"qmse.tmp")) + "\t" +
+                              Utf8(At(L"X new.txt")) + "\n" + "plan\tback\t" + Utf8(At(L"qmse.tmp")) + "\t" +
+                              Utf8(At(L"x.txt")) + "\n" + "back\t" + Utf8(At(L"qmse.tmp")) + "\t" + Utf8(At(L"x.txt")) +
+                              "\ndone\n");
     const ProcessRun again = Run(L"--recover " + Quoted(ended));
     EXPECT_EQ(again.exitCode, 0u) << again.standardOutput;
     EXPECT_EQ(ReadFileBytes(At(L"x.txt")), "x");
@@ -479,12 +489,13 @@ TEST_F(JournalFrontTest, ANewRunNamesAnUnfinishedBatchAndTheCommandThatRecoversI
 {
     // A batch that died with one file moved aside, its journal where journals live by default.
     Make(L"old name.txt", "content");
+    const std::string identity = IdentityOf(At(L"old name.txt"));
     ASSERT_TRUE(MoveFileW(At(L"old name.txt").c_str(), At(L"qms7e7e.tmp").c_str()));
     const std::wstring unfinished = DefaultJournalFolder() + L"\\9999-12-31 23.59.59.999.journal";
     CreateDirectoryW(FolderOf(DefaultJournalFolder()).c_str(), nullptr);
     CreateDirectoryW(DefaultJournalFolder().c_str(), nullptr);
     WriteFileBytes(unfinished, Header() + "aside\t" + Utf8(At(L"old name.txt")) + "\t" + Utf8(At(L"qms7e7e.tmp")) +
-                                   "\t\ndone\n");
+                                   "\t" + identity + "\ndone\n");
     struct Cleanup {
         std::wstring path;
         ~Cleanup() { DeleteFileW(path.c_str()); }

@@ -3,18 +3,16 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <cwctype>
 #include <map>
 #include <set>
 #include <utility>
 #include <vector>
 
 #include "diagnostics/DiagnosticStream.h"
-#include "platform/FindHandle.h"
 #include "rename/FilesRenamerRestore.h"
 #include "rename/OperationResult.h"
 #include "rename/PathSpelling.h"
+#include "rename/front/Recovery.h"
 #include "rename/front/RenameFront.h"
 #include "rename/journal/JournalFormat.h"
 #include "rename/journal/JournalReader.h"
@@ -22,30 +20,11 @@
 
 namespace {
 
-// The clock of the file system may lag the system's by a tick or two: a placeholder made just
-// after its record can carry a time a little before it.
-constexpr unsigned long long placeholderTimeSlack = 2ULL * 10 * 1000 * 1000;
-
 bool Exists(const std::wstring& path)
 {
     return !path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool IsEmptyFile(const std::wstring& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
-           (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && data.nFileSizeHigh == 0 &&
-           data.nFileSizeLow == 0;
-}
-
-void Line(const wchar_t* label, const std::wstring& path)
-{
-    DiagnosticStream() << label;
-    WriteUtf8(path, true, DiagnosticStream());
-}
-
-// label PATH between OTHER end
 void Line(const wchar_t* label, const std::wstring& path, const wchar_t* between, const std::wstring& other,
           const wchar_t* end = L")")
 {
@@ -56,94 +35,11 @@ void Line(const wchar_t* label, const std::wstring& path, const wchar_t* between
     DiagnosticStream() << end << std::endl;
 }
 
-// A name GetTempFileNameW makes from the prefix "qmstmp": "qms", one to four hex digits, ".tmp".
-bool IsTemporaryName(const std::wstring& name)
+void Line(const wchar_t* label, const std::wstring& path)
 {
-    const std::wstring folded = CaseFolded(name);
-    if (folded.size() < 8 || folded.size() > 11 || folded.rfind(L"QMS", 0) != 0 ||
-        folded.compare(folded.size() - 4, 4, L".TMP") != 0) {
-        return false;
-    }
-    return std::all_of(folded.begin() + 3, folded.end() - 4, [](wchar_t unit) { return std::iswxdigit(unit) != 0; });
+    DiagnosticStream() << label;
+    WriteUtf8(path, true, DiagnosticStream());
 }
-
-struct Recovery {
-    bool dryRun = false;
-    int putBack = 0;
-    int removed = 0;
-    int left = 0;
-    // Temporary names the journal knows, compared without case: never taken for a placeholder.
-    std::set<std::wstring> journalNames;
-
-    // A step that happened, or may have, is undone if the disk shows it happened. Of a planned step
-    // the journal has no record of, only what the disk shows is done: nothing says it was reached.
-    void UndoMove(const JournalStep& step)
-    {
-        const bool fromThere = Exists(step.from);
-        const bool toThere = Exists(step.to);
-        const bool aside = step.kind == recordMoveAside;
-        if (!fromThere && toThere) {
-            if (dryRun || MoveFileExW(step.to.c_str(), step.from.c_str(), 0)) {
-                if (aside) {
-                    ++putBack;
-                    Line(dryRun ? L"would put back: " : L"put back: ", step.from);
-                }
-            } else {
-                ++left;
-                Line(L"cannot move back: ", step.to, L" (to ", step.from);
-            }
-        } else if (fromThere && toThere) {
-            // The move aside had not happened yet: what stands at the temporary name is the
-            // placeholder the system made for it.
-            if (aside && step.outcome == JournalStep::Outcome::Unknown && IsEmptyFile(step.to)) {
-                RemovePlaceholder(step.to);
-            } else if (step.outcome == JournalStep::Outcome::Done) {
-                ++left;
-                Line(L"left alone, something else stands at its old name: ", step.to, L" (old name: ", step.from);
-            }
-        } else if (!fromThere && !toThere && !step.to.empty() && step.recorded) {
-            ++left;
-            Line(L"not found: ", step.to, L" (old name: ", step.from);
-        }
-    }
-
-    void RemovePlaceholder(const std::wstring& path)
-    {
-        if (dryRun || DeleteFileW(path.c_str())) {
-            ++removed;
-            Line(dryRun ? L"would remove placeholder: " : L"removed placeholder: ", path);
-        } else {
-            ++left;
-            Line(L"cannot remove placeholder: ", path);
-        }
-    }
-
-    // The process died between asking for a temporary name in `folder` at time `recorded` and
-    // recording the name: any placeholder made in the folder since is the renamer's own.
-    void FindPlaceholders(const std::wstring& folder, unsigned long long recorded)
-    {
-        WIN32_FIND_DATAW found{};
-        const FindHandle search(FindFirstFileW((folder + L"\\qms*.tmp").c_str(), &found));
-        if (!search.IsValid()) {
-            return;
-        }
-        std::vector<std::wstring> placeholders;
-        do {
-            const std::wstring path = folder + L"\\" + found.cFileName;
-            const unsigned long long written =
-                (static_cast<unsigned long long>(found.ftLastWriteTime.dwHighDateTime) << 32) |
-                found.ftLastWriteTime.dwLowDateTime;
-            if (IsTemporaryName(found.cFileName) && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-                found.nFileSizeHigh == 0 && found.nFileSizeLow == 0 && written + placeholderTimeSlack >= recorded &&
-                journalNames.count(CaseFolded(path)) == 0) {
-                placeholders.push_back(path);
-            }
-        } while (FindNextFileW(search.Get(), &found));
-        for (const std::wstring& path : placeholders) {
-            RemovePlaceholder(path);
-        }
-    }
-};
 
 // Text for the console: UTF-8 bytes.
 std::string Utf8(const std::wstring& text)
@@ -173,22 +69,129 @@ bool Usable(const std::wstring& journalPath, const char* what)
         Problem(std::string("no journal to ") + what + " in ", DefaultJournalFolder());
         return false;
     }
-    if (ProbeJournal(journalPath) == JournalState::InUse) {
+    if (ProbeJournal(journalPath).state == JournalState::InUse) {
         Problem("a running batch is still writing the journal ", journalPath);
         return false;
     }
     return true;
 }
 
+// Whether an undo of the batch would rename anything: a file of it ended under another name.
+bool HasSomethingToUndo(const std::wstring& journalPath)
+{
+    JournalContents journal;
+    std::wstring problem;
+    if (!ReadJournal(journalPath, journal, problem)) {
+        return false;
+    }
+    const std::vector<BatchFile> files = ReplayBatch(journal);
+    return std::any_of(files.begin(), files.end(), [](const BatchFile& file) { return file.finalPath != file.oldPath; });
+}
+
+// The files an undo moves, and those it leaves.
+struct UndoPlan {
+    PathList paths;
+    std::vector<std::wstring> names;
+    std::int32_t left = 0;
+};
+
+// A file left alone keeps the name it has, so the file of the batch whose old name that is cannot
+// go back either (nothing that was named as left alone may be asked about or recycled): it keeps
+// its name too, which may in turn hold another's old name.
+void KeepNamesOfFilesLeftAlone(std::vector<BatchFile>& moving, std::vector<std::wstring> held, std::int32_t& left)
+{
+    std::map<std::wstring, std::size_t> byOldName;
+    for (std::size_t i = 0; i < moving.size(); ++i) {
+        byOldName.emplace(CaseFolded(moving[i].oldPath), i);
+    }
+    std::vector<bool> kept(moving.size(), false);
+    while (!held.empty()) {
+        const auto it = byOldName.find(CaseFolded(held.back()));
+        held.pop_back();
+        if (it == byOldName.end() || kept[it->second]) {
+            continue;
+        }
+        const BatchFile& file = moving[it->second];
+        kept[it->second] = true;
+        ++left;
+        Line(L"left alone, its old name is held by a file left alone: ", file.finalPath, L" (old name: ", file.oldPath);
+        held.push_back(file.finalPath);
+    }
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < moving.size(); ++i) {
+        if (!kept[i]) {
+            if (next != i) {
+                moving[next] = std::move(moving[i]);
+            }
+            ++next;
+        }
+    }
+    moving.resize(next);
+}
+
+UndoPlan PlanUndo(const JournalContents& journal, bool dryRun)
+{
+    UndoPlan plan;
+    std::vector<BatchFile> moving;
+    std::vector<std::wstring> held;
+    KnownVolumes volumes;
+    for (BatchFile& file : ReplayBatch(journal)) {
+        // Exactly: a batch may have changed no more than the case of a name ("a.txt" to "A.txt").
+        if (file.finalPath == file.oldPath) {
+            continue;
+        }
+        // Only the file the batch renamed goes back; whatever took its name since is left alone.
+        if (Exists(file.finalPath) && FileIdentity(file.finalPath, volumes) == file.identity) {
+            moving.push_back(std::move(file));
+        } else if (Exists(file.oldPath) && FileIdentity(file.oldPath, volumes) == file.identity) {
+            Line(L"already at its old name: ", file.oldPath);
+        } else {
+            ++plan.left;
+            Line(L"changed since the batch, left alone: ", file.finalPath, L" (old name: ", file.oldPath);
+            if (Exists(file.finalPath)) {
+                held.push_back(file.finalPath);
+            }
+        }
+    }
+    KeepNamesOfFilesLeftAlone(moving, std::move(held), plan.left);
+    for (BatchFile& file : moving) {
+        if (dryRun) {
+            Line(L"", file.finalPath, L" -> ", file.oldPath, L"");
+        }
+        plan.names.push_back(NameOf(file.oldPath));
+        plan.paths.push_back(std::move(file.finalPath));
+    }
+    return plan;
+}
+
 } // namespace
 
-std::wstring NewestJournal(bool finished)
+std::wstring NewestJournal(bool forUndo)
 {
     const std::vector<std::wstring> journals = JournalsIn(DefaultJournalFolder());
-    for (auto it = journals.rbegin(); it != journals.rend(); ++it) {
-        const JournalState state = ProbeJournal(*it);
-        if (state == (finished ? JournalState::Finished : JournalState::Unfinished)) {
-            return *it;
+    std::vector<JournalProbe> probes;
+    probes.reserve(journals.size());
+    // Batches a finished undo has undone (the action of an undo names the journal it undid).
+    std::set<std::string> undone;
+    for (const std::wstring& journal : journals) {
+        probes.push_back(ProbeJournal(journal));
+        const JournalProbe& probe = probes.back();
+        if (probe.state == JournalState::Finished && probe.action.rfind("undo\t", 0) == 0 &&
+            (probe.end == "0" || probe.end == "3")) {
+            undone.insert(probe.action.substr(5));
+        }
+    }
+    for (std::size_t k = journals.size(); k-- > 0;) {
+        const JournalProbe& probe = probes[k];
+        if (!forUndo) {
+            if (probe.state == JournalState::Unfinished) {
+                return journals[k];
+            }
+            continue;
+        }
+        if (probe.state == JournalState::Finished && probe.action == "rename" && probe.end != endRecovered &&
+            undone.count(JournalText(journals[k])) == 0 && HasSomethingToUndo(journals[k])) {
+            return journals[k];
         }
     }
     return {};
@@ -204,48 +207,16 @@ int RunRecover(const std::wstring& journalPath, bool dryRun)
         Line(L"nothing to recover: the batch finished: ", journalPath);
         return 0;
     }
-    Recovery recovery;
-    recovery.dryRun = dryRun;
-    // Temporary names asked for after the last recorded move aside may never have been recorded
-    // themselves (a plan of moves may be cut short): each such folder is searched once, for
-    // placeholders made since the first ask.
-    std::map<std::wstring, std::pair<std::wstring, unsigned long long>> unnamedFolders;
-    for (const JournalStep& step : journal.steps) {
-        if (step.kind == recordMoveAside) {
-            recovery.journalNames.insert(CaseFolded(step.to));
-            if (step.recorded) {
-                unnamedFolders.clear();
-            }
-        } else if (step.kind == recordTemporaryName) {
-            const unsigned long long asked = std::strtoull(step.detail.c_str(), nullptr, 10);
-            const auto known = unnamedFolders.emplace(CaseFolded(step.from), std::make_pair(step.from, asked));
-            known.first->second.second = std::min(known.first->second.second, asked);
-        }
-    }
-    // Last first: each step's paths are right again once every later step is undone.
-    for (std::size_t k = journal.steps.size(); k-- > 0;) {
-        const JournalStep& step = journal.steps[k];
-        if (step.outcome == JournalStep::Outcome::Failed || step.kind == recordTemporaryName) {
-            continue;
-        }
-        if (step.kind == recordRecycle) {
-            if (!Exists(step.from)) {
-                Line(L"still in the recycle bin: ", step.from);
-            }
-        } else {
-            recovery.UndoMove(step);
-        }
-    }
-    // Once every move is undone, each folder is where it was when its names were asked for.
-    for (const auto& [key, folder] : unnamedFolders) {
-        recovery.FindPlaceholders(folder.first, folder.second);
-    }
-    if (!dryRun && recovery.left == 0 && !AppendJournalRecord(journalPath, std::string(recordEnd) + "\t" + endRecovered)) {
+    Recovery recovery(journal, dryRun);
+    recovery.Run();
+    // The end goes where the last whole record ends: after a lost tail it would not be read.
+    if (!dryRun && recovery.Left() == 0 &&
+        !AppendJournalRecord(journalPath, journal.intactLength, std::string(recordEnd) + "\t" + endRecovered)) {
         Problem("put back, but cannot mark the journal recovered: ", journalPath);
     }
-    DiagnosticStream() << (dryRun ? L"would recover: " : L"recovered: ") << recovery.putBack << L" put back, "
-                       << recovery.removed << L" placeholders removed, " << recovery.left << L" left" << std::endl;
-    return recovery.left == 0 ? 0 : SomeFilesFailed;
+    DiagnosticStream() << (dryRun ? L"would recover: " : L"recovered: ") << recovery.PutBack() << L" put back, "
+                       << recovery.Removed() << L" placeholders removed, " << recovery.Left() << L" left" << std::endl;
+    return recovery.Left() == 0 ? 0 : SomeFilesFailed;
 }
 
 int RunUndo(const std::wstring& journalPath, bool dryRun, const JournalChoice& ownJournal)
@@ -261,43 +232,21 @@ int RunUndo(const std::wstring& journalPath, bool dryRun, const JournalChoice& o
         return badUsageExitCode;
     }
 
-    PathList paths;
-    std::vector<std::wstring> names;
-    std::int32_t changed = 0;
-    VolumeSerials serials;
-    for (const BatchFile& file : ReplayBatch(journal)) {
-        // Exactly: a batch may have changed no more than the case of a name ("a.txt" to "A.txt").
-        if (file.finalPath == file.oldPath) {
-            continue;
-        }
-        // Only the file the batch renamed goes back; whatever took its name since is left alone.
-        if (Exists(file.finalPath) && FileIdentity(file.finalPath, serials) == file.identity) {
-            paths.push_back(file.finalPath);
-            names.push_back(NameOf(file.oldPath));
-            if (dryRun) {
-                Line(L"", file.finalPath, L" -> ", file.oldPath, L"");
-            }
-        } else if (Exists(file.oldPath) && FileIdentity(file.oldPath, serials) == file.identity) {
-            Line(L"already at its old name: ", file.oldPath);
-        } else {
-            ++changed;
-            Line(L"changed since the batch, left alone: ", file.finalPath, L" (old name: ", file.oldPath);
-        }
-    }
+    UndoPlan plan = PlanUndo(journal, dryRun);
     for (const JournalStep& step : journal.steps) {
         if (step.kind == recordRecycle && step.outcome == JournalStep::Outcome::Done) {
             Line(L"stays in the recycle bin: ", step.from);
         }
     }
     if (dryRun) {
-        DiagnosticStream() << L"would undo: " << paths.size() << L" back to their old names, " << changed << L" left"
-                           << std::endl;
+        DiagnosticStream() << L"would undo: " << plan.paths.size() << L" back to their old names, " << plan.left
+                           << L" left" << std::endl;
         return 0;
     }
 
     OperationResult result;
     SetOperationResult(result, Succeeded, FilesRename, L"", 0, 0);
-    if (!paths.empty()) {
+    if (!plan.paths.empty()) {
         RenameJournal own;
         std::wstring problem;
         const std::string action = std::string("undo\t") + JournalText(journalPath);
@@ -307,7 +256,7 @@ int RunUndo(const std::wstring& journalPath, bool dryRun, const JournalChoice& o
             Problem("nothing was renamed: ", problem);
             return journalExitCode;
         }
-        FilesRenamerRestore restore(nullptr, paths, std::move(names));
+        FilesRenamerRestore restore(nullptr, plan.paths, std::move(plan.names));
         if (!ownJournal.none) {
             restore.Observe(own);
         }
@@ -317,8 +266,8 @@ int RunUndo(const std::wstring& journalPath, bool dryRun, const JournalChoice& o
         }
     }
     // A file left alone is one the undo did not do.
-    if (changed > 0 && (result.statusCode == Succeeded || result.statusCode == SomeFilesFailed)) {
-        const std::int32_t failed = result.failedCount + changed;
+    if (plan.left > 0 && (result.statusCode == Succeeded || result.statusCode == SomeFilesFailed)) {
+        const std::int32_t failed = result.failedCount + plan.left;
         const std::wstring message = std::to_wstring(failed) + L" files failed to rename.";
         SetOperationResult(result, SomeFilesFailed, FilesRename, message.c_str(), result.succeededCount, failed);
     }
@@ -334,7 +283,7 @@ void WarnOfUnfinishedJournals(std::FILE* errors)
         return;
     }
     for (const std::wstring& journal : JournalsIn(folder)) {
-        if (ProbeJournal(journal) == JournalState::Unfinished) {
+        if (ProbeJournal(journal).state == JournalState::Unfinished) {
             const std::string path = Utf8(journal);
             (void)std::fprintf(errors,
                                "QuillmossRename: an earlier batch never finished, and some of its files may still be "

@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <array>
 #include <cstdio>
+#include <cwchar>
 #include <exception>
 #include <utility>
 
@@ -12,6 +14,7 @@
 #include "rename/OperationRunner.h"
 #include "rename/PathSpelling.h"
 #include "rename/front/DryRun.h"
+#include "rename/front/RunLock.h"
 #include "rename/journal/JournalFormat.h"
 #include "rename/journal/RenameJournal.h"
 
@@ -85,6 +88,56 @@ std::wstring FullPathOf(const std::wstring& path)
     }
     full.resize(written);
     return full;
+}
+
+std::string ConsoleText(const std::wstring& text)
+{
+    const std::wstring units = ToUtf8Units(text);
+    return {units.begin(), units.end()};
+}
+
+// False, with the reason on standard error, when another run of this user's holds the lock or
+// the lock cannot be had.
+bool TakeRunLock(RunLock& lock)
+{
+    const std::wstring path = DefaultRunLockPath();
+    std::wstring problem = L"the system names no application-data folder for the lock of this user's runs";
+    const RunLock::Outcome outcome = path.empty() ? RunLock::Outcome::Failed : lock.Take(path, problem);
+    if (outcome == RunLock::Outcome::Busy) {
+        (void)std::fprintf(stderr, "QuillmossRename: another rename, undo or recovery of yours is running (it holds "
+                                   "%s); nothing was done: run this again once it has ended\n",
+                           ConsoleText(path).c_str());
+    } else if (outcome == RunLock::Outcome::Failed) {
+        (void)std::fprintf(stderr, "QuillmossRename: cannot make sure no other run of yours is going on: %s; nothing was "
+                                   "done\n",
+                           ConsoleText(problem).c_str());
+    }
+    return outcome == RunLock::Outcome::Taken;
+}
+
+// The journal named on the command line, or else the one NewestJournal picks, which is named so
+// that nobody has to guess what is being undone or recovered.
+std::wstring ChosenJournal(const std::wstring& named, bool forUndo)
+{
+    if (!named.empty()) {
+        return named;
+    }
+    std::wstring newest = NewestJournal(forUndo);
+    if (!newest.empty()) {
+        (void)std::fprintf(stderr, "QuillmossRename: %s the batch of the journal %s\n", forUndo ? "undoing" : "recovering",
+                           ConsoleText(newest).c_str());
+    }
+    return newest;
+}
+
+// QM_TEST_JOURNAL_WRITES=N: the journal's writes after the first N fail (see LimitWrites).
+void LimitJournalWritesForTests(RenameJournal& journal)
+{
+    std::array<wchar_t, 32> value{};
+    const DWORD length = GetEnvironmentVariableW(L"QM_TEST_JOURNAL_WRITES", value.data(), static_cast<DWORD>(value.size()));
+    if (length > 0 && length < value.size()) {
+        journal.LimitWrites(static_cast<std::size_t>(std::wcstoull(value.data(), nullptr, 10)));
+    }
 }
 
 } // namespace
@@ -290,18 +343,27 @@ int RunRenameProgram(const std::vector<std::wstring>& arguments)
         DiagnosticStream().flush();
         return 0;
     case RenameRequest::Action::Undo:
-        if (!request.dryRun) {
-            WarnOfUnfinishedJournals(stderr);
-        }
-        return RunUndo(request.journal.empty() ? NewestJournal(true) : request.journal, request.dryRun,
-                       request.ownJournal);
     case RenameRequest::Action::Recover:
-        return RunRecover(request.journal.empty() ? NewestJournal(false) : request.journal, request.dryRun);
     case RenameRequest::Action::Rename:
         break;
     }
 
-    WarnOfUnfinishedJournals(stderr);
+    // One run of this user's at a time; a dry run changes nothing, and needs no lock.
+    RunLock lock;
+    const bool changes = request.action == RenameRequest::Action::Rename || !request.dryRun;
+    if (changes && !TakeRunLock(lock)) {
+        return busyExitCode;
+    }
+    if (request.action == RenameRequest::Action::Recover) {
+        return RunRecover(ChosenJournal(request.journal, false), request.dryRun);
+    }
+    if (!request.dryRun) {
+        WarnOfUnfinishedJournals(stderr);
+    }
+    if (request.action == RenameRequest::Action::Undo) {
+        return RunUndo(ChosenJournal(request.journal, true), request.dryRun, request.ownJournal);
+    }
+
     RenameJournal journal;
     if (!request.ownJournal.none) {
         std::wstring problem;
@@ -314,6 +376,7 @@ int RunRenameProgram(const std::vector<std::wstring>& arguments)
                                std::string(units.begin(), units.end()).c_str());
             return journalExitCode;
         }
+        LimitJournalWritesForTests(journal);
     }
 
     OperationResult result;
@@ -380,5 +443,6 @@ const char* RenameUsage()
            "The engine's diagnostic lines go to standard output, a summary line to standard error.\n"
            "Exit code: the status (0 succeeded, 1 unexpected error, 3 some files failed, 4 files open,\n"
            "6 declined), 2 for bad usage, 70 for an internal error (after the files the engine had\n"
-           "moved were put back), 73 when no journal could be written (nothing was renamed).\n";
+           "moved were put back), 73 when no journal could be written (nothing was renamed), 75 when\n"
+           "another rename, undo or recovery of yours was running (nothing was done).\n";
 }

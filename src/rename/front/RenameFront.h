@@ -29,6 +29,8 @@ inline constexpr int badUsageExitCode = 2;
 inline constexpr int internalErrorExitCode = 70;
 // No journal could be written, so nothing was renamed.
 inline constexpr int journalExitCode = 73;
+// Another rename, undo or recovery of the same user was running, so nothing was done.
+inline constexpr int busyExitCode = 75;
 
 // `arguments` are the program's arguments without its own name. The paths come back resolved,
 // one spelling each (see PathSpelling.h); a path that cannot be renamed at all is bad usage.

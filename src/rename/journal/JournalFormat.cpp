@@ -4,8 +4,10 @@
 #include <shlobj.h>
 #include <winternl.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <vector>
 
 #include "platform/UniqueHandle.h"
 #include "rename/PathSpelling.h"
@@ -42,6 +44,17 @@ bool IsHighSurrogate(unsigned long unit)
 bool IsLowSurrogate(unsigned long unit)
 {
     return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// File systems whose index of a file is where its entry lies, not a lasting number.
+bool IsIndexlessFileSystem(const wchar_t* name)
+{
+    for (const wchar_t* fat : {L"FAT", L"FAT12", L"FAT16", L"FAT32", L"exFAT", L"vfat"}) {
+        if (CompareStringOrdinal(name, -1, fat, -1, TRUE) == CSTR_EQUAL) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -113,21 +126,16 @@ bool FromJournalText(const std::string& bytes, std::wstring& text)
 
 bool FitsInRecord(const std::wstring& text)
 {
-    for (const wchar_t unit : text) {
-        if (unit < 0x20 || unit == 0x7F) {
-            return false;
-        }
-    }
-    return true;
+    return std::none_of(text.begin(), text.end(), [](wchar_t unit) { return unit < 0x20; });
 }
 
-std::string FileIdentity(const std::wstring& path, VolumeSerials& serials)
+std::string FileIdentity(const std::wstring& path, KnownVolumes& volumes)
 {
     // Attributes only, shared every way, so that the probe neither fails on a file open elsewhere
     // nor stops anyone else from opening it; the backup flag lets it open folders too.
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    const UniqueHandle entry(
-        CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+    const UniqueHandle entry(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, share, nullptr, OPEN_EXISTING, flags, nullptr));
     // The file's index alone: GetFileInformationByHandle would ask for the volume's serial number
     // with it, which costs several times the rest (a round trip to the mount manager under Wine).
     struct {
@@ -135,6 +143,7 @@ std::string FileIdentity(const std::wstring& path, VolumeSerials& serials)
     } internal{};
     IO_STATUS_BLOCK status{};
     FILE_BASIC_INFO basic{};
+    FILE_STANDARD_INFO standard{};
     if (!entry.IsValid() ||
         NtQueryInformationFile(entry.Get(), &status, &internal, sizeof internal, fileInternalInformation) < 0 ||
         !GetFileInformationByHandleEx(entry.Get(), FileBasicInfo, &basic, sizeof basic)) {
@@ -143,29 +152,77 @@ std::string FileIdentity(const std::wstring& path, VolumeSerials& serials)
     // A file system may give a new file the index of one just deleted; the creation time, which
     // a rename keeps, tells them apart. Not for folders: some file systems report as a folder's
     // creation time a time that changes with what the folder holds.
-    if ((basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    const bool isFolder = (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (isFolder) {
         basic.CreationTime.QuadPart = 0;
     }
     // The volume is the one of the folder the entry is in, asked once a folder.
     const std::wstring folder = FolderOf(path);
-    const auto known = serials.find(CaseFolded(folder));
-    DWORD serial = 0;
-    if (known != serials.end()) {
-        serial = known->second;
+    const auto known = volumes.find(CaseFolded(folder));
+    VolumeFacts volume;
+    if (known != volumes.end()) {
+        volume = known->second;
     } else {
         const UniqueHandle holder(CreateFileW((folder + L"\\").c_str(), FILE_READ_ATTRIBUTES, share, nullptr,
                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        if (!holder.IsValid() ||
-            !GetVolumeInformationByHandleW(holder.Get(), nullptr, 0, &serial, nullptr, nullptr, nullptr, 0)) {
+        DWORD serial = 0;
+        std::array<wchar_t, MAX_PATH + 1> fileSystem{};
+        if (!holder.IsValid() || !GetVolumeInformationByHandleW(holder.Get(), nullptr, 0, &serial, nullptr, nullptr,
+                                                                fileSystem.data(), MAX_PATH + 1)) {
             return {};
         }
-        serials.emplace(CaseFolded(folder), serial);
+        volume.serial = serial;
+        volume.stableIndex = !IsIndexlessFileSystem(fileSystem.data());
+        volumes.emplace(CaseFolded(folder), volume);
     }
-    std::array<char, 48> text{};
-    (void)std::snprintf(text.data(), text.size(), "%08lx:%016llx:%016llx", static_cast<unsigned long>(serial),
-                        static_cast<unsigned long long>(internal.indexNumber.QuadPart),
-                        static_cast<unsigned long long>(basic.CreationTime.QuadPart));
+    std::array<char, 80> text{};
+    if (volume.stableIndex && internal.indexNumber.QuadPart != 0) {
+        (void)std::snprintf(text.data(), text.size(), "%08lx:%016llx:%016llx", volume.serial,
+                            static_cast<unsigned long long>(internal.indexNumber.QuadPart),
+                            static_cast<unsigned long long>(basic.CreationTime.QuadPart));
+        return text.data();
+    }
+    // What such a volume does keep across a rename. A folder's write time follows its contents.
+    if (!GetFileInformationByHandleEx(entry.Get(), FileStandardInfo, &standard, sizeof standard)) {
+        return {};
+    }
+    const long long written = isFolder ? 0 : basic.LastWriteTime.QuadPart;
+    const long long size = isFolder ? 0 : standard.EndOfFile.QuadPart;
+    (void)std::snprintf(text.data(), text.size(), "%08lx:t:%016llx:%016llx:%016llx", volume.serial,
+                        static_cast<unsigned long long>(basic.CreationTime.QuadPart),
+                        static_cast<unsigned long long>(written), static_cast<unsigned long long>(size));
     return text.data();
+}
+
+bool IsWellFormedIdentity(const std::string& identity)
+{
+    if (identity.empty()) {
+        return true;
+    }
+    // The serial's eight hex digits, then sixteen for each number, lower case as written.
+    const std::vector<std::size_t> widths =
+        IsWeakIdentity(identity) ? std::vector<std::size_t>{8, 1, 16, 16, 16} : std::vector<std::size_t>{8, 16, 16};
+    std::size_t at = 0;
+    for (std::size_t f = 0; f < widths.size(); ++f) {
+        const std::size_t end = identity.find(':', at);
+        const std::string field = identity.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        const bool last = f + 1 == widths.size();
+        if (field.size() != widths[f] || (end == std::string::npos) != last) {
+            return false;
+        }
+        if (widths[f] != 1 && !std::all_of(field.begin(), field.end(), [](char c) {
+                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+            })) {
+            return false;
+        }
+        at = end + 1;
+    }
+    return true;
+}
+
+bool IsWeakIdentity(const std::string& identity)
+{
+    return identity.size() > 10 && identity.compare(8, 3, ":t:") == 0;
 }
 
 std::wstring DefaultJournalFolder()

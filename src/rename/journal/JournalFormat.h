@@ -33,17 +33,32 @@ std::string JournalText(const std::wstring& text);
 // The inverse; false for bytes JournalText never writes.
 bool FromJournalText(const std::string& bytes, std::wstring& text);
 
-// Whether `text` can stand in a record field: no tab, line break or other control character.
+// Whether `text` can stand in a record field: no tab, line break or other control character
+// (U+007F is no control character to the file system, and names may hold it).
 bool FitsInRecord(const std::wstring& text);
 
-// The serial numbers of the volumes folders are on, by folder (upper-cased), as FileIdentity
-// learns them: each folder's is asked for once.
-using VolumeSerials = std::map<std::wstring, unsigned long>;
+// What FileIdentity learns of the volume of a folder, asked once a folder.
+struct VolumeFacts {
+    unsigned long serial = 0;
+    // False on file systems that keep no lasting index of a file (FAT, exFAT): there a file's
+    // index is where its entry lies, which a rename changes.
+    bool stableIndex = true;
+};
+// By folder, upper-cased.
+using KnownVolumes = std::map<std::wstring, VolumeFacts>;
 
 // What tells one file from another that took its name since: the serial number of the volume of
-// its folder, the file's index on it and its creation time, as "SERIAL:INDEX:CREATED" in hex;
-// empty when the entry cannot be opened.
-std::string FileIdentity(const std::wstring& path, VolumeSerials& serials);
+// its folder, the file's index on it and its creation time, as "SERIAL:INDEX:CREATED" in hex.
+// Where the volume keeps no lasting index, what it does keep: "SERIAL:t:CREATED:WRITTEN:SIZE"
+// (see IsWeakIdentity). The entry itself is asked, never what a link or junction leads to: the
+// renamer moves the link. Empty when the entry cannot be opened.
+std::string FileIdentity(const std::wstring& path, KnownVolumes& volumes);
+
+// Whether `identity` is one FileIdentity writes (or empty, which it writes when it cannot tell).
+bool IsWellFormedIdentity(const std::string& identity);
+
+// Whether `identity` was made from sizes and times alone, which two files may share.
+bool IsWeakIdentity(const std::string& identity);
 
 // Where journals live unless the command line says otherwise: "Quillmoss\Journal" under the
 // user's local application-data folder; empty when the system names no such folder.

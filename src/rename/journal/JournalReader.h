@@ -18,6 +18,14 @@ struct JournalStep {
     // before it, or, after a power loss, its record may be lost while the move happened. Such
     // steps follow the recorded ones.
     bool recorded = true;
+    // The identity of the entry the step moves, followed from its move aside through every step
+    // after it; empty where the journal cannot tell.
+    std::string identity;
+    // A move aside: the source's path before the batch moved anything (a folder of the batch it
+    // lies in may have been moved aside before it).
+    std::wstring origin;
+    // The line of the step's record, or of its plan record.
+    std::size_t line = 0;
 };
 
 struct JournalContents {
@@ -27,17 +35,27 @@ struct JournalContents {
     bool finished = false;
     // The last field of the "end" record: the batch's status, or "recovered".
     std::string end;
+    // How many bytes, from the start, hold whole records. What follows is a lost tail: a record
+    // the process did not finish writing, or the zeros a power cut leaves where the file grew.
+    long long intactLength = 0;
 };
 
-// Reads a whole journal. A last line without its line break is a record the process did not
-// finish writing, and is left out. False, with `problem` set, for a file that cannot be read or
-// is not a journal.
+// Reads a whole journal, and checks every record against the rules the writer keeps: full paths
+// in one spelling, temporary names in their file's own folder, renames that stay in their folder,
+// well-formed identities. A lost tail is left out. False, with `problem` set (naming the first
+// line that breaks a rule), for a file that cannot be read or is not such a journal.
 bool ReadJournal(const std::wstring& path, JournalContents& journal, std::wstring& problem);
 
 enum class JournalState { Finished, Unfinished, InUse, NotAJournal };
+struct JournalProbe {
+    JournalState state = JournalState::NotAJournal;
+    // What the batch was, and the last field of its end (see JournalContents).
+    std::string action;
+    std::string end;
+};
 // Reads only the journal's first and last records: cheap enough to look at every journal kept.
 // InUse: a running batch is still writing it.
-JournalState ProbeJournal(const std::wstring& path);
+JournalProbe ProbeJournal(const std::wstring& path);
 
 // A file the batch moved aside: its name before the batch, where the journal says it ended (after
 // the moves of the folders it was in), and its identity.

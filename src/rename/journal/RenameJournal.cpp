@@ -145,7 +145,7 @@ std::string RenameJournal::Record(Step step, const std::wstring& from, const std
         record += std::to_string((static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
     } else if (withDetail && step == Step::MoveAside) {
         record += '\t';
-        record += FileIdentity(from, volumeSerials);
+        record += FileIdentity(from, volumes);
     }
     record += '\n';
     return record;
@@ -182,7 +182,15 @@ void RenameJournal::Finish(const OperationResult& result)
 
 bool RenameJournal::Write(const std::string& record, bool durable)
 {
-    if (!WriteAll(file.Get(), record) || (durable && !FlushFileBuffers(file.Get()))) {
+    bool written = false;
+    if (writesLeft == 0) {
+        (void)WriteAll(file.Get(), record.substr(0, record.size() / 2));
+        SetLastError(ERROR_DISK_FULL);
+    } else {
+        writesLeft -= writesLeft == unlimitedWrites ? 0 : 1;
+        written = WriteAll(file.Get(), record) && (!durable || FlushFileBuffers(file.Get()));
+    }
+    if (!written) {
         broken = true;
         const std::string units = JournalText(journalPath);
         (void)std::fprintf(stderr, "QuillmossRename: cannot write the journal %s (error %lu): no step is taken after this\n",
@@ -192,9 +200,12 @@ bool RenameJournal::Write(const std::string& record, bool durable)
     return true;
 }
 
-bool AppendJournalRecord(const std::wstring& path, const std::string& record)
+bool AppendJournalRecord(const std::wstring& path, long long intactLength, const std::string& record)
 {
-    const UniqueHandle file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file.IsValid() && WriteAll(file.Get(), record + "\n") && FlushFileBuffers(file.Get());
+    const UniqueHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER end{};
+    end.QuadPart = intactLength;
+    return file.IsValid() && SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.Get()) &&
+           WriteAll(file.Get(), record + "\n") && FlushFileBuffers(file.Get());
 }

@@ -39,6 +39,10 @@ public:
 
     const std::wstring& Path() const { return journalPath; }
 
+    // For tests of a journal that cannot be written to the end: after `count` more writes, the
+    // next one writes half its bytes and fails, as a disk that fills up would.
+    void LimitWrites(std::size_t count) { writesLeft = count; }
+
 private:
     bool Write(const std::string& record, bool durable);
     // "kind<TAB>from<TAB>to", with the step's detail if asked for (a name's time, a moved file's
@@ -53,10 +57,15 @@ private:
     Step plannedKind = Step::TemporaryName;
     std::vector<StepPaths> planned;
     std::size_t nextPlanned = 0;
-    VolumeSerials volumeSerials;
+    KnownVolumes volumes;
+    // Writes still allowed (see LimitWrites).
+    static constexpr std::size_t unlimitedWrites = static_cast<std::size_t>(-1);
+    std::size_t writesLeft = unlimitedWrites;
     // Set by the first write that fails: every step after it is refused.
     bool broken = false;
 };
 
-// Appends one record to the journal at `path` (a recovery's "end"), flushed. False when it cannot.
-bool AppendJournalRecord(const std::wstring& path, const std::string& record);
+// Appends one record to the journal at `path` (a recovery's "end"), flushed, where its last whole
+// record ends (`intactLength`, see JournalContents): a lost tail after it is cut off first, or the
+// record would stand where no reader looks. False when it cannot.
+bool AppendJournalRecord(const std::wstring& path, long long intactLength, const std::string& record);

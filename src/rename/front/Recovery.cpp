@@ -1,0 +1,190 @@
+#include "rename/front/Recovery.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <utility>
+
+#include "diagnostics/DiagnosticStream.h"
+#include "rename/PathSpelling.h"
+#include "rename/journal/JournalFormat.h"
+#include "rename/journal/JournalRules.h"
+
+namespace {
+
+// The clock of the file system may lag the system's by a tick or two: a placeholder made just
+// after its record can carry a time a little before it.
+constexpr unsigned long long placeholderTimeSlack = 2ULL * 10 * 1000 * 1000;
+
+void Line(const wchar_t* label, const std::wstring& path)
+{
+    DiagnosticStream() << label;
+    WriteUtf8(path, true, DiagnosticStream());
+}
+
+// label PATH between OTHER )
+void Line(const wchar_t* label, const std::wstring& path, const wchar_t* between, const std::wstring& other)
+{
+    DiagnosticStream() << label;
+    WriteUtf8(path, false, DiagnosticStream());
+    DiagnosticStream() << between;
+    WriteUtf8(other, false, DiagnosticStream());
+    DiagnosticStream() << L")" << std::endl;
+}
+
+bool IsMove(const std::string& kind)
+{
+    return kind == recordMoveAside || kind == recordRename || kind == recordMoveBack || kind == recordReturn;
+}
+
+} // namespace
+
+Recovery::Recovery(const JournalContents& contents, bool dry) : journal(contents), dryRun(dry), disk(dry)
+{
+}
+
+void Recovery::Run()
+{
+    // Last first: each step's paths are right again once every later step is undone.
+    for (std::size_t k = journal.steps.size(); k-- > 0;) {
+        const JournalStep& step = journal.steps[k];
+        if (step.outcome == JournalStep::Outcome::Failed) {
+            continue;
+        }
+        if (step.kind == recordRecycle && step.recorded && !disk.Exists(step.from)) {
+            Line(L"still in the recycle bin: ", step.from);
+        } else if (IsMove(step.kind)) {
+            UndoMove(step);
+        }
+    }
+    RemoveUnnamedPlaceholders();
+    CheckEveryFileIsBack();
+}
+
+void Recovery::UndoMove(const JournalStep& step)
+{
+    if (step.identity.empty()) {
+        UndoUnknownMove(step);
+        return;
+    }
+    const bool aside = step.kind == recordMoveAside;
+    NoteHowFilesAreToldApart(step.identity, step.to);
+    if (disk.Identity(step.to) == step.identity) {
+        if (disk.Exists(step.from)) {
+            Leave(aside ? L"left alone, something else stands at its old name: "
+                        : L"left alone, something else stands where it came from: ",
+                  step.to, aside ? L" (old name: " : L" (came from: ", step.from, step.identity);
+        } else if (disk.Move(step.to, step.from)) {
+            if (aside) {
+                ++putBack;
+                Line(dryRun ? L"would put back: " : L"put back: ", step.from);
+            }
+        } else {
+            Leave(L"cannot move back: ", step.to, L" (to ", step.from, step.identity);
+        }
+        return;
+    }
+    // The step is not in effect: it never happened, or it is undone already. Only a move aside
+    // in doubt leaves something to clear: the placeholder the system made for it.
+    if (!aside || step.outcome == JournalStep::Outcome::Done || !disk.Exists(step.to)) {
+        return;
+    }
+    if (disk.IsEmptyFile(step.to)) {
+        RemovePlaceholder(step.to);
+    } else {
+        Leave(L"left alone, not the batch's: ", step.to, L" (at the temporary name of: ", step.from, {});
+    }
+}
+
+void Recovery::UndoUnknownMove(const JournalStep& step)
+{
+    // The journal cannot say which entry the step moved: nothing is moved on a guess.
+    const bool aside = step.kind == recordMoveAside;
+    if (!disk.Exists(step.to)) {
+        return;
+    }
+    if (aside && step.outcome != JournalStep::Outcome::Done && disk.Exists(step.from) && disk.IsEmptyFile(step.to)) {
+        RemovePlaceholder(step.to);
+    } else if (!disk.Exists(step.from)) {
+        Leave(L"left alone, the journal cannot tell it is the batch's: ", step.to, L" (old name: ", step.from, {});
+    }
+}
+
+void Recovery::RemovePlaceholder(const std::wstring& path)
+{
+    if (disk.Remove(path)) {
+        ++removed;
+        Line(dryRun ? L"would remove placeholder: " : L"removed placeholder: ", path);
+    } else {
+        ++left;
+        Line(L"cannot remove placeholder: ", path);
+    }
+}
+
+void Recovery::RemoveUnnamedPlaceholders()
+{
+    // Temporary names asked for after the last recorded move aside may never have been recorded
+    // themselves (a plan of moves may be cut short): each such folder is searched once, for
+    // placeholders made since the first ask. Once every move is undone, each folder is where it
+    // was when its names were asked for.
+    std::set<std::wstring> journalNames;
+    std::map<std::wstring, std::pair<std::wstring, unsigned long long>> unnamedFolders;
+    for (const JournalStep& step : journal.steps) {
+        if (step.kind == recordMoveAside) {
+            journalNames.insert(CaseFolded(step.to));
+            if (step.recorded) {
+                unnamedFolders.clear();
+            }
+        } else if (step.kind == recordTemporaryName) {
+            const unsigned long long asked = std::strtoull(step.detail.c_str(), nullptr, 10);
+            std::wstring folder = step.from;
+            if (!folder.empty() && folder.back() == L'\\') {
+                folder.pop_back();
+            }
+            const auto known = unnamedFolders.emplace(CaseFolded(folder), std::make_pair(folder, asked));
+            known.first->second.second = std::min(known.first->second.second, asked);
+        }
+    }
+    for (const auto& [key, folder] : unnamedFolders) {
+        for (const DiskView::Found& found : disk.EmptyTemporaryFilesIn(folder.first)) {
+            if (IsTemporaryName(NameOf(found.path)) && found.written + placeholderTimeSlack >= folder.second &&
+                journalNames.count(CaseFolded(found.path)) == 0) {
+                RemovePlaceholder(found.path);
+            }
+        }
+    }
+}
+
+void Recovery::CheckEveryFileIsBack()
+{
+    for (const JournalStep& step : journal.steps) {
+        if (step.kind != recordMoveAside || step.outcome == JournalStep::Outcome::Failed || step.identity.empty() ||
+            reported.count(step.identity) != 0) {
+            continue;
+        }
+        const std::wstring& oldPath = step.origin.empty() ? step.from : step.origin;
+        if (disk.Identity(oldPath) != step.identity) {
+            ++left;
+            reported.insert(step.identity);
+            Line(L"not found at its old name: ", oldPath);
+        }
+    }
+}
+
+void Recovery::Leave(const wchar_t* label, const std::wstring& path, const wchar_t* between, const std::wstring& other,
+                     const std::string& identity)
+{
+    ++left;
+    if (!identity.empty()) {
+        reported.insert(identity);
+    }
+    Line(label, path, between, other);
+}
+
+void Recovery::NoteHowFilesAreToldApart(const std::string& identity, const std::wstring& path)
+{
+    if (!weakNoted && IsWeakIdentity(identity)) {
+        weakNoted = true;
+        Line(L"no lasting file index on this volume: files are told apart by their size and times, as at ", path);
+    }
+}
