@@ -76,7 +76,8 @@ bool Usable(const std::wstring& journalPath, const char* what)
     return true;
 }
 
-// Whether an undo of the batch would rename anything: a file of it ended under another name.
+// Whether an undo of the batch would rename anything: a file of it still stands under the other
+// name the batch gave it.
 bool HasSomethingToUndo(const std::wstring& journalPath)
 {
     JournalContents journal;
@@ -84,8 +85,12 @@ bool HasSomethingToUndo(const std::wstring& journalPath)
     if (!ReadJournal(journalPath, journal, problem)) {
         return false;
     }
+    KnownVolumes volumes;
     const std::vector<BatchFile> files = ReplayBatch(journal);
-    return std::any_of(files.begin(), files.end(), [](const BatchFile& file) { return file.finalPath != file.oldPath; });
+    return std::any_of(files.begin(), files.end(), [&volumes](const BatchFile& file) {
+        return file.finalPath != file.oldPath && Exists(file.finalPath) &&
+               FileIdentity(file.finalPath, volumes) == file.identity;
+    });
 }
 
 // The files an undo moves, and those it leaves.

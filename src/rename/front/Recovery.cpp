@@ -41,6 +41,28 @@ bool IsMove(const std::string& kind)
 
 Recovery::Recovery(const JournalContents& contents, bool dry) : journal(contents), dryRun(dry), disk(dry)
 {
+    std::set<std::string> holders;
+    for (const JournalStep& step : journal.steps) {
+        if (!step.holderIdentity.empty()) {
+            holders.insert(step.holderIdentity);
+        }
+    }
+    for (const JournalStep& step : journal.steps) {
+        if (!IsMove(step.kind) || holders.count(step.identity) == 0) {
+            continue;
+        }
+        auto& names = folderNames[step.identity];
+        for (const std::wstring* path : {&step.from, &step.to}) {
+            if (path->empty()) {
+                continue;
+            }
+            const std::wstring name = NameOf(*path);
+            if (std::none_of(names.begin(), names.end(), [&name](const std::wstring& known) { return SamePath(known, name); })) {
+                names.push_back(name);
+            }
+            folderPlaces[CaseFolded(*path)] = {step.holderLength, step.holderIdentity};
+        }
+    }
 }
 
 void Recovery::Run()
@@ -69,31 +91,71 @@ void Recovery::UndoMove(const JournalStep& step)
     }
     const bool aside = step.kind == recordMoveAside;
     NoteHowFilesAreToldApart(step.identity, step.to);
-    if (disk.Identity(step.to) == step.identity) {
-        if (disk.Exists(step.from)) {
+    // A step never leaves its folder: both its paths are in the one folder, wherever that is now.
+    std::wstring from = step.from;
+    std::wstring to = step.to;
+    std::string there = disk.Identity(to);
+    if (there != step.identity && step.holderLength > 0) {
+        const std::wstring folder = ActualFolder(FolderOf(step.to), step.holderLength, step.holderIdentity, 0);
+        if (folder != FolderOf(step.to)) {
+            from = folder + L"\\" + NameOf(step.from);
+            to = folder + L"\\" + NameOf(step.to);
+            there = disk.Identity(to);
+        }
+    }
+    if (there == step.identity) {
+        if (disk.Exists(from)) {
             Leave(aside ? L"left alone, something else stands at its old name: "
                         : L"left alone, something else stands where it came from: ",
-                  step.to, aside ? L" (old name: " : L" (came from: ", step.from, step.identity);
-        } else if (disk.Move(step.to, step.from)) {
+                  to, aside ? L" (old name: " : L" (came from: ", from, step.identity);
+        } else if (disk.Move(to, from)) {
             if (aside) {
                 ++putBack;
-                Line(dryRun ? L"would put back: " : L"put back: ", step.from);
+                Line(dryRun ? L"would put back: " : L"put back: ", from);
             }
         } else {
-            Leave(L"cannot move back: ", step.to, L" (to ", step.from, step.identity);
+            Leave(L"cannot move back: ", to, L" (to ", from, step.identity);
         }
         return;
     }
     // The step is not in effect: it never happened, or it is undone already. Only a move aside
     // in doubt leaves something to clear: the placeholder the system made for it.
-    if (!aside || step.outcome == JournalStep::Outcome::Done || !disk.Exists(step.to)) {
+    if (!aside || step.outcome == JournalStep::Outcome::Done || !disk.Exists(to)) {
         return;
     }
-    if (disk.IsEmptyFile(step.to)) {
-        RemovePlaceholder(step.to);
+    if (disk.IsEmptyFile(to)) {
+        RemovePlaceholder(to);
     } else {
-        Leave(L"left alone, not the batch's: ", step.to, L" (at the temporary name of: ", step.from, {});
+        Leave(L"left alone, not the batch's: ", to, L" (at the temporary name of: ", from, {});
     }
+}
+
+std::wstring Recovery::ActualFolder(const std::wstring& folder, std::size_t holderLength,
+                                    const std::string& holderIdentity, int depth)
+{
+    // Deeper than any path can be: a journal whose places lead round in a circle.
+    constexpr int deepest = 128;
+    if (holderLength == 0 || holderLength > folder.size() || holderIdentity.empty() || depth > deepest) {
+        return folder;
+    }
+    const std::wstring holder = folder.substr(0, holderLength);
+    const auto place = folderPlaces.find(CaseFolded(holder));
+    const std::wstring above = FolderOf(holder);
+    const std::wstring aboveNow = place == folderPlaces.end()
+                                      ? above
+                                      : ActualFolder(above, place->second.first, place->second.second, depth + 1);
+    std::vector<std::wstring> names{NameOf(holder)};
+    const auto known = folderNames.find(holderIdentity);
+    if (known != folderNames.end()) {
+        names.insert(names.end(), known->second.begin(), known->second.end());
+    }
+    for (const std::wstring& name : names) {
+        const std::wstring candidate = aboveNow + L"\\" + name;
+        if (disk.Identity(candidate) == holderIdentity) {
+            return candidate + folder.substr(holderLength);
+        }
+    }
+    return folder;
 }
 
 void Recovery::UndoUnknownMove(const JournalStep& step)

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "rename/front/DiskView.h"
 #include "rename/journal/JournalReader.h"
@@ -25,6 +28,12 @@ public:
 
 private:
     void UndoMove(const JournalStep& step);
+    // Where the folder `folder` of a step is now: the folders the batch moved above it may stand
+    // elsewhere than the journal last had them (a put-back the journal could not record, or this
+    // recovery's own moves). Each is looked for under the names the journal gives it, and known
+    // by its identity; `folder` as it is where none is found.
+    std::wstring ActualFolder(const std::wstring& folder, std::size_t holderLength, const std::string& holderIdentity,
+                              int depth);
     void UndoUnknownMove(const JournalStep& step);
     void RemovePlaceholder(const std::wstring& path);
     void RemoveUnnamedPlaceholders();
@@ -43,4 +52,8 @@ private:
     // Entries already named as left: not named again as missing.
     std::set<std::string> reported;
     bool weakNoted = false;
+    // Of each folder the batch moved with something inside: the names the journal gives it, and
+    // for each of its places the folder above that the batch moved.
+    std::map<std::string, std::vector<std::wstring>> folderNames;
+    std::map<std::wstring, std::pair<std::size_t, std::string>> folderPlaces;
 };

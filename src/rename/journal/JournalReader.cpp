@@ -299,22 +299,28 @@ struct TracedEntry {
 };
 
 // The entry at `path`, or inside a folder traced at one of the folders above it, as far as the
-// journal knows it; `found` is false when no step has moved it or a folder above it.
-TracedEntry Traced(const std::map<std::wstring, TracedEntry>& entries, const std::wstring& path, bool& found)
+// journal knows it. `holder` is set to the nearest folder above it that a step moved (length 0
+// for none).
+TracedEntry Traced(const std::map<std::wstring, TracedEntry>& entries, const std::wstring& path,
+                   std::size_t& holderLength, std::string& holderIdentity)
 {
-    found = false;
-    const auto exact = entries.find(CaseFolded(path));
-    if (exact != entries.end()) {
-        found = true;
-        return exact->second;
-    }
+    holderLength = 0;
+    holderIdentity.clear();
+    TracedEntry entry{{}, path};
     for (std::wstring folder = FolderOf(path); !folder.empty(); folder = FolderOf(folder)) {
         const auto above = entries.find(CaseFolded(folder));
         if (above != entries.end()) {
-            return {{}, above->second.origin.empty() ? std::wstring() : above->second.origin + path.substr(folder.size())};
+            holderLength = folder.size();
+            holderIdentity = above->second.identity;
+            entry.origin = above->second.origin.empty() ? std::wstring() : above->second.origin + path.substr(folder.size());
+            break;
         }
     }
-    return {{}, path};
+    const auto exact = entries.find(CaseFolded(path));
+    if (exact != entries.end()) {
+        return exact->second;
+    }
+    return entry;
 }
 
 // Gives each move the identity of the entry it moves, and each move aside the path its source had
@@ -327,8 +333,7 @@ void TraceEntries(JournalContents& journal)
         if (!IsMove(step.kind)) {
             continue;
         }
-        bool found = false;
-        TracedEntry entry = Traced(entries, step.from, found);
+        TracedEntry entry = Traced(entries, step.from, step.holderLength, step.holderIdentity);
         if (step.kind == recordMoveAside) {
             entry.identity = step.detail;
             step.origin = entry.origin;

@@ -24,6 +24,12 @@ struct JournalStep {
     // A move aside: the source's path before the batch moved anything (a folder of the batch it
     // lies in may have been moved aside before it).
     std::wstring origin;
+    // The nearest folder above the step's folder that the batch moved, as the journal had it when
+    // the step was taken: the first `holderLength` units of `from` (0 for none), and its
+    // identity. Steps the journal could not record (put-backs after a write failed) may have moved
+    // it since; a recovery finds it by these.
+    std::size_t holderLength = 0;
+    std::string holderIdentity;
     // The line of the step's record, or of its plan record.
     std::size_t line = 0;
 };
