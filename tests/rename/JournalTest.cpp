@@ -2,6 +2,7 @@
 // every kind of ending, recovered from journals cut short or planted, and exact names kept.
 #include <windows.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -160,9 +161,9 @@ TEST_F(JournalFrontTest, AnUndoLeavesAloneAndNamesFilesChangedSince)
 
 TEST_F(JournalFrontTest, JournalsHoldExactPathsWithEveryCharacterANameMayHold)
 {
-    // Every printable ASCII character a name may hold, letters of other scripts and a character
-    // outside the basic plane (a surrogate pair).
-    const std::wstring name = L"every !#$%&'()+,-.;=@[]^_`{}~ \u00e9\u00df\u20ac\u4e2d\U0001F600 name";
+    // Every printable ASCII character a name may hold, DEL (no control character to the file
+    // system), letters of other scripts and a character outside the basic plane (a surrogate pair).
+    const std::wstring name = L"every !#$%&'()+,-.;=@[]^_`{}~\u007f \u00e9\u00df\u20ac\u4e2d\U0001F600 name";
     Make(name + L"\\", "");
     Make(name + L"\\" + name + L".TXT", "inside");
     const auto before = Snapshot(folder);
@@ -384,6 +385,248 @@ TEST_F(JournalFrontTest, ANewRunNamesAnUnfinishedBatchAndTheCommandThatRecoversI
     EXPECT_EQ(recover.exitCode, 0u) << recover.standardOutput << recover.standardError;
     EXPECT_EQ(ReadFileBytes(At(L"old name.txt")), "content");
     EXPECT_EQ(Run(L"A.txt").standardError.find("never finished"), std::string::npos);
+}
+
+// Drops the journal's last line: the record a process cut short never wrote.
+void DropLastLine(const std::wstring& journal)
+{
+    std::string text = ReadFileBytes(journal);
+    text.erase(text.rfind('\n', text.size() - 2) + 1);
+    WriteFileBytes(journal, text);
+}
+
+TEST_F(JournalFrontTest, ARecoveryRunAgainMovesNothingTwice)
+{
+    // A rotation: C.txt takes A.txt, A.txt takes B.txt, B.txt takes C.txt.
+    Make(L"A.txt", "a");
+    Make(L"B.txt", "b");
+    Make(L"C.txt", "c");
+    const auto before = Snapshot(folder);
+    const std::wstring j1 = At(L"j1.journal");
+    ASSERT_EQ(RenameWithJournal(j1, {L"C.txt", L"A.txt", L"B.txt"}).exitCode, 0u);
+    ASSERT_EQ(ReadFileBytes(At(L"A.txt")), "c");
+    // The batch died just before its end: every file stands at its new name.
+    DropLastLine(j1);
+
+    const ProcessRun dryRun = Run(L"--recover --dry-run " + Quoted(j1));
+    EXPECT_EQ(dryRun.standardOutput, "would put back: " + Utf8(At(L"B.txt")) + "\n" + "would put back: " +
+                                         Utf8(At(L"A.txt")) + "\n" + "would put back: " + Utf8(At(L"C.txt")) + "\n" +
+                                         "would recover: 3 put back, 0 placeholders removed, 0 left\n");
+    EXPECT_EQ(ReadFileBytes(At(L"A.txt")), "c");
+
+    const ProcessRun recover = Run(L"--recover " + Quoted(j1));
+    EXPECT_EQ(recover.exitCode, 0u) << recover.standardOutput;
+    auto after = Snapshot(folder);
+    after.erase(L"j1.journal");
+    EXPECT_EQ(after, before) << Describe(after);
+
+    // That recovery was cut short before it marked the journal, or a name was put right by hand
+    // first: a second one finds every file home and moves none.
+    DropLastLine(j1);
+    const ProcessRun again = Run(L"--recover " + Quoted(j1));
+    EXPECT_EQ(again.exitCode, 0u) << again.standardOutput;
+    EXPECT_EQ(again.standardOutput, "recovered: 0 put back, 0 placeholders removed, 0 left\n");
+    after = Snapshot(folder);
+    after.erase(L"j1.journal");
+    EXPECT_EQ(after, before) << Describe(after);
+    EXPECT_EQ(LastLine(ReadFileBytes(j1)), "end\trecovered");
+}
+
+TEST_F(JournalFrontTest, AJournalThatBreaksAWriterRuleIsRefusedWholeAndNothingMoves)
+{
+    // Each journal would move a file somewhere if it were trusted: the file lies where its step
+    // says the batch left it.
+    Make(L"One\\x.exe", "x");
+    Make(L"One\\qms1.tmp", "moved");
+    Make(L"Two\\", "");
+    const std::string identity = IdentityOf(At(L"One\\qms1.tmp"));
+    const auto before = Snapshot(folder);
+    const std::string one = Utf8(At(L"One"));
+    const std::string two = Utf8(At(L"Two"));
+    const auto aside = [&identity](const std::string& from, const std::string& to) {
+        return "aside\t" + from + "\t" + to + "\t" + identity + "\ndone\n";
+    };
+    const std::string good = aside(one + "\\a.txt", one + "\\qms1.tmp");
+    const struct {
+        const char* rule;
+        std::string records;
+        std::size_t line;
+    } cases[] = {
+        {"into another folder", aside(one + "\\x.exe", two + "\\x.exe"), 3},
+        {"a temporary name in another folder", aside(two + "\\a.txt", one + "\\qms1.tmp"), 3},
+        {"not a temporary name", aside(one + "\\a.txt", one + "\\x.exe"), 3},
+        {"a relative path", aside("One\\a.txt", "One\\qms1.tmp"), 3},
+        {"a device prefix", aside("\\\\?\\" + one + "\\a.txt", "\\\\?\\" + one + "\\qms1.tmp"), 3},
+        {"a device path", aside("\\\\.\\" + one + "\\a.txt", "\\\\.\\" + one + "\\qms1.tmp"), 3},
+        {"a .. segment", aside(one + "\\..\\One\\a.txt", one + "\\..\\One\\qms1.tmp"), 3},
+        {"a . segment", aside(one + "\\.\\a.txt", one + "\\.\\qms1.tmp"), 3},
+        {"an empty segment", aside(one + "\\\\a.txt", one + "\\\\qms1.tmp"), 3},
+        {"a control character", aside(one + "\\a\x01.txt", one + "\\qms1.tmp"), 3},
+        {"a stream", aside(one + "\\a.txt:data", one + "\\qms1.tmp"), 3},
+        {"a trailing dot", aside(one + "\\a.txt.", one + "\\qms1.tmp"), 3},
+        {"a malformed identity", "aside\t" + one + "\\a.txt\t" + one + "\\qms1.tmp\txyz\ndone\n", 3},
+        {"a rename out of its folder", good + "rename\t" + one + "\\qms1.tmp\t" + two + "\\A.txt\ndone\n", 5},
+        {"a rename from no temporary name", good + "rename\t" + one + "\\x.exe\t" + one + "\\A.exe\ndone\n", 5},
+        {"a move back out of its folder", good + "back\t" + one + "\\qms1.tmp\t" + two + "\\a.txt\ndone\n", 5},
+        {"a return to no temporary name", good + "return\t" + one + "\\x.exe\t" + one + "\\y.exe\ndone\n", 5},
+        {"a name asked for in a folder nothing moves from",
+         "name\t" + two + "\t\t" + std::to_string(Now()) + "\n" + good, 3},
+        {"a name with no time", "name\t" + one + "\t\t\n" + good, 3},
+        {"a recycled entry with a destination", good + "recycle\t" + one + "\\x.exe\t" + two + "\\x.exe\ndone\n", 5},
+        {"an end that is no status", good + "end\tsoon\n", 5},
+        {"a record after the end", good + "end\t0\n" + good, 6},
+        {"no begin", good, 2},
+    };
+    for (const auto& c : cases) {
+        const std::wstring journal = At(L"planted " + std::to_wstring(&c - cases) + L".journal");
+        const std::string head = std::string(c.rule) == "no begin" ? std::string(journalHeader) + "\n" : Header();
+        WriteFileBytes(journal, head + c.records);
+        for (const wchar_t* command : {L"--recover ", L"--recover --dry-run ", L"--undo "}) {
+            const ProcessRun run = Run(command + Quoted(journal));
+            EXPECT_EQ(run.exitCode, 2u) << c.rule << run.standardOutput;
+            EXPECT_NE(run.standardError.find("damaged at line " + std::to_string(c.line) + " ("), std::string::npos)
+                << c.rule << ": " << run.standardError;
+        }
+        auto after = Snapshot(folder);
+        for (auto it = after.begin(); it != after.end();) {
+            it = it->first.find(L".journal") != std::wstring::npos ? after.erase(it) : std::next(it);
+        }
+        EXPECT_EQ(after, before) << c.rule << Describe(after);
+    }
+    // The same journal kept to the rules is used.
+    const std::wstring kept = At(L"kept.journal");
+    WriteFileBytes(kept, Header() + good);
+    const ProcessRun recover = Run(L"--recover " + Quoted(kept));
+    EXPECT_EQ(recover.exitCode, 0u) << recover.standardOutput << recover.standardError;
+    EXPECT_EQ(ReadFileBytes(At(L"One\\a.txt")), "moved");
+}
+
+TEST_F(JournalFrontTest, ALostTailIsCutOffBeforeTheRecoveryMarksTheJournal)
+{
+    const struct {
+        const char* name;
+        std::string tail;
+    } cases[] = {
+        {"zeros", std::string(4096, '\0')},
+        {"a torn record", "rename\tC:\\some"},
+        {"a torn record, then zeros", "rename\tC:\\some" + std::string(100, '\0')},
+    };
+    for (const auto& c : cases) {
+        const std::wstring name = FromUtf8(c.name);
+        Make(name + L"\\qms2.tmp", "content");
+        const std::string identity = IdentityOf(At(name + L"\\qms2.tmp"));
+        const std::wstring journal = At(name + L".journal");
+        const std::string records = Header() + "aside\t" + Utf8(At(name + L"\\f.txt")) + "\t" +
+                                    Utf8(At(name + L"\\qms2.tmp")) + "\t" + identity + "\ndone\n";
+        WriteFileBytes(journal, records + c.tail);
+
+        const ProcessRun recover = Run(L"--recover " + Quoted(journal));
+        EXPECT_EQ(recover.exitCode, 0u) << c.name << recover.standardOutput << recover.standardError;
+        EXPECT_EQ(ReadFileBytes(At(name + L"\\f.txt")), "content") << c.name;
+        EXPECT_EQ(ReadFileBytes(journal), records + "end\trecovered\n") << c.name;
+        // Read as finished from then on, by a recovery, an undo and a new batch alike.
+        const ProcessRun again = Run(L"--recover " + Quoted(journal));
+        EXPECT_EQ(again.exitCode, 0u) << c.name << again.standardError;
+        EXPECT_NE(again.standardOutput.find("nothing to recover"), std::string::npos) << c.name;
+        const ProcessRun undo = Run(L"--no-journal --undo " + Quoted(journal));
+        EXPECT_EQ(undo.exitCode, 0u) << c.name << undo.standardOutput << undo.standardError;
+        EXPECT_EQ(ReadFileBytes(At(name + L"\\f.txt")), "content") << c.name;
+    }
+}
+
+TEST_F(JournalFrontTest, OneRunOfAUsersAtATime)
+{
+    Make(L"a.txt", "a");
+    Make(L"qms3.tmp", "moved");
+    const std::wstring unfinished = At(L"unfinished.journal");
+    WriteFileBytes(unfinished, Header() + "aside\t" + Utf8(At(L"b.txt")) + "\t" + Utf8(At(L"qms3.tmp")) + "\t" +
+                                   IdentityOf(At(L"qms3.tmp")) + "\ndone\n");
+    const std::wstring lockPath = FolderOf(DefaultJournalFolder()) + L"\\QuillmossRename.lock";
+    CreateDirectoryW(FolderOf(lockPath).c_str(), nullptr);
+    {
+        // Another run holds the lock, as the program does, for as long as it runs.
+        const UniqueHandle held(CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held.IsValid());
+        for (const std::wstring& arguments : {std::wstring(L"a.txt"), std::wstring(L"--no-journal a.txt"), L"--recover " + Quoted(unfinished),
+                                            L"--undo " + Quoted(unfinished)}) {
+            const ProcessRun run = Run(arguments);
+            EXPECT_EQ(run.exitCode, 75u) << run.standardError;
+            EXPECT_NE(run.standardError.find("another rename, undo or recovery of yours is running"), std::string::npos)
+                << run.standardError;
+            EXPECT_EQ(run.standardOutput, "");
+        }
+        // A dry run changes nothing, and goes ahead.
+        EXPECT_EQ(Run(L"--dry-run a.txt").exitCode, 0u);
+        EXPECT_EQ(Run(L"--recover --dry-run " + Quoted(unfinished)).exitCode, 0u);
+        EXPECT_EQ(ReadFileBytes(At(L"a.txt")), "a");
+        EXPECT_EQ(ReadFileBytes(At(L"qms3.tmp")), "moved");
+    }
+    EXPECT_EQ(Run(L"--recover " + Quoted(unfinished)).exitCode, 0u);
+    EXPECT_EQ(ReadFileBytes(At(L"b.txt")), "moved");
+    EXPECT_EQ(Run(L"--no-journal a.txt").exitCode, 0u);
+    EXPECT_EQ(ReadFileBytes(At(L"A.txt")), "a");
+}
+
+TEST_F(JournalFrontTest, AnUndoNeverAsksAboutOrRecyclesAFileItLeftAlone)
+{
+    // x.txt took A.txt and A.txt took B.txt; then A.txt was replaced by someone's file.
+    Make(L"x.txt", "x");
+    Make(L"A.txt", "a");
+    const std::wstring j1 = At(L"j1.journal");
+    ASSERT_EQ(RenameWithJournal(j1, {L"x.txt", L"A.txt"}).exitCode, 0u);
+    ASSERT_TRUE(DeleteFileW(At(L"A.txt").c_str()));
+    Make(L"A.txt", "someone's");
+
+    const std::string expected = "changed since the batch, left alone: " + Utf8(At(L"A.txt")) + " (old name: " +
+                                 Utf8(At(L"x.txt")) + ")\n" + "left alone, its old name is held by a file left alone: " +
+                                 Utf8(At(L"B.txt")) + " (old name: " + Utf8(At(L"A.txt")) + ")\n";
+    const ProcessRun dryRun = Run(L"--undo --dry-run " + Quoted(j1));
+    EXPECT_EQ(dryRun.standardOutput, expected + "would undo: 0 back to their old names, 2 left\n");
+
+    MessageBoxAnswerer answerer(IDYES);
+    const ProcessRun undo = Run(L"--no-journal --undo " + Quoted(j1));
+    EXPECT_EQ(answerer.Stop().size(), 0u);
+    EXPECT_EQ(undo.exitCode, 3u);
+    EXPECT_EQ(undo.standardOutput, expected);
+    EXPECT_EQ(undo.standardError,
+              "status=3 SomeFilesFailed operation=12 succeeded=0 failed=2 message=\"2 files failed to rename.\"\n");
+    EXPECT_EQ(ReadFileBytes(At(L"A.txt")), "someone's");
+    EXPECT_EQ(ReadFileBytes(At(L"B.txt")), "a");
+}
+
+TEST_F(JournalFrontTest, ABareUndoTakesTheNewestBatchThatHasSomethingToUndoAndSaysWhich)
+{
+    // Only this test's journals in the default folder.
+    for (const std::wstring& name : ListFolder(DefaultJournalFolder())) {
+        DeleteFileW((DefaultJournalFolder() + L"\\" + name).c_str());
+    }
+    Make(L"first.txt", "1");
+    ASSERT_EQ(Run(L"first.txt").exitCode, 0u);
+    Make(L"Later\\second.txt", "2");
+    ASSERT_EQ(Run(L"Later\\second.txt").exitCode, 0u);
+    ASSERT_EQ(ReadFileBytes(At(L"Later\\A.txt")), "2");
+    // The newest batch renamed nothing that is still under its new name.
+    ASSERT_TRUE(MoveFileW(At(L"Later\\A.txt").c_str(), At(L"by hand.txt").c_str()));
+    const std::vector<std::wstring> journals = ListFolder(DefaultJournalFolder());
+    ASSERT_EQ(journals.size(), 2u);
+    const std::wstring firstJournal = DefaultJournalFolder() + L"\\" + journals.front();
+
+    const ProcessRun undo = Run(L"--undo");
+    EXPECT_EQ(undo.exitCode, 0u) << undo.standardOutput << undo.standardError;
+    EXPECT_NE(undo.standardError.find("QuillmossRename: undoing the batch of the journal " + Utf8(firstJournal) + "\n"),
+              std::string::npos)
+        << undo.standardError;
+    EXPECT_EQ(ReadFileBytes(At(L"first.txt")), "1");
+    // Neither the undo's own journal nor the batch it undid is taken again.
+    const ProcessRun again = Run(L"--undo");
+    EXPECT_EQ(again.exitCode, 2u) << again.standardOutput << again.standardError;
+    EXPECT_NE(again.standardError.find("no journal to undo"), std::string::npos) << again.standardError;
+    EXPECT_EQ(ReadFileBytes(At(L"first.txt")), "1");
+    EXPECT_EQ(ReadFileBytes(At(L"by hand.txt")), "2");
+    for (const std::wstring& name : ListFolder(DefaultJournalFolder())) {
+        DeleteFileW((DefaultJournalFolder() + L"\\" + name).c_str());
+    }
 }
 
 } // namespace
