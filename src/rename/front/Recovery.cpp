@@ -123,7 +123,10 @@ void Recovery::UndoMove(const JournalStep& step)
     if (!aside || step.outcome == JournalStep::Outcome::Done || !disk.Exists(to)) {
         return;
     }
-    if (disk.IsEmptyFile(to)) {
+    // Something stands there that cannot be told apart: nothing is removed on a guess, even empty.
+    if (there.empty()) {
+        Leave(L"left alone, cannot tell what it is: ", to, L" (at the temporary name of: ", from, {});
+    } else if (disk.IsEmptyFile(to)) {
         RemovePlaceholder(to);
     } else {
         Leave(L"left alone, not the batch's: ", to, L" (at the temporary name of: ", from, {});
