@@ -153,7 +153,9 @@ std::wstring Recovery::ActualFolder(const std::wstring& folder, std::size_t hold
         names.insert(names.end(), known->second.begin(), known->second.end());
     }
     for (const std::wstring& name : names) {
-        const std::wstring candidate = aboveNow + L"\\" + name;
+        std::wstring candidate = aboveNow;
+        candidate += L'\\';
+        candidate += name;
         if (disk.Identity(candidate) == holderIdentity) {
             return candidate + folder.substr(holderLength);
         }
