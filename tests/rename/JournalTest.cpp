@@ -47,7 +47,6 @@ TEST(JournalText, RefusesBytesItNeverWrites)
     }
 }
 
-
 TEST_F(JournalFrontTest, AnUndoPutsBackABatchAndCanItselfBeUndone)
 {
     Make(L"a.txt", "a");
