@@ -9,6 +9,7 @@
 #include "platform/UniqueHandle.h"
 #include "rename/PathSpelling.h"
 #include "rename/journal/JournalFormat.h"
+#include "rename/journal/JournalRules.h"
 #include "support/MessageBoxAnswerer.h"
 #include "tests/rename/JournalProgram.h"
 
@@ -44,6 +45,47 @@ TEST(JournalText, RefusesBytesItNeverWrites)
                                     "\xE0\x80\xAF", "a\xC3"}) {
         std::wstring text;
         EXPECT_FALSE(FromJournalText(bytes, text)) << bytes;
+    }
+}
+
+TEST(JournalRules, TakeFullPathsInTheOneSpellingOnly)
+{
+    const struct {
+        std::wstring path;
+        bool taken;
+    } cases[] = {
+        {L"C:\\a.txt", true},
+        {L"c:\\Some folder\\a b.TXT", true},
+        {L"\\\\server\\share\\a.txt", true},
+        {L"C:\\del\u007fname", true},
+        {L"C:\\", false},
+        {L"C:a.txt", false},
+        {L"\\\\server\\share", false},
+        {L"\\\\?\\C:\\a.txt", false},
+        {L"\\\\.\\C:\\a.txt", false},
+        {L"\\\\?\\UNC\\server\\share\\a.txt", false},
+        {L"C:\\x\\..\\a.txt", false},
+        {L"C:\\x\\.\\a.txt", false},
+        {L"C:\\x\\\\a.txt", false},
+        {L"C:\\x\\", false},
+        {L"C:/x/a.txt", false},
+        {L"C:\\a.txt:stream", false},
+        {L"C:\\a.txt.", false},
+        {L"C:\\a.txt ", false},
+        {L"C:\\a\u0001.txt", false},
+        {L"C:\\a*.txt", false},
+        {L"relative\\a.txt", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsJournalPath(c.path), c.taken) << Utf8(c.path);
+    }
+    // A temporary name may be asked for in a root, where a file of the root lies.
+    for (const std::wstring folder : {L"C:", L"C:\\", L"\\\\server\\share", L"C:\\x"}) {
+        JournalStep step;
+        step.kind = "name";
+        step.from = folder;
+        step.detail = "134414383194934275";
+        EXPECT_EQ(BrokenRule(step), L"") << Utf8(folder);
     }
 }
 

@@ -46,6 +46,17 @@ bool InFolderOf(const std::wstring& to, const std::wstring& from)
     return SamePath(FolderOf(to), FolderOf(from));
 }
 
+// A folder a temporary name is asked for in: a full path, or a root ("X:", "X:\", or
+// "\\server\share", where a file of the share's root lies).
+bool IsJournalFolder(const std::wstring& folder)
+{
+    if ((folder.size() == 2 || (folder.size() == 3 && folder[2] == L'\\')) && IsDriveLetter(folder[0]) &&
+        folder[1] == L':') {
+        return true;
+    }
+    return IsJournalPath(folder) || IsJournalPath(folder + L"\\x");
+}
+
 bool IsTemporaryPath(const std::wstring& path)
 {
     return IsJournalPath(path) && IsTemporaryName(NameOf(path));
@@ -81,13 +92,7 @@ std::wstring BrokenRule(const JournalStep& step)
 {
     const std::wstring kind(step.kind.begin(), step.kind.end());
     if (step.kind == recordTemporaryName) {
-        // The folder a temporary name is asked for in: a drive's root is written "X:" or "X:\".
-        std::wstring folder = step.from;
-        if (folder.size() == 2 && IsDriveLetter(folder[0]) && folder[1] == L':') {
-            folder += L'\\';
-        }
-        const bool root = folder.size() == 3 && IsDriveLetter(folder[0]) && folder[1] == L':' && folder[2] == L'\\';
-        if (!root && !IsJournalPath(folder)) {
+        if (!IsJournalFolder(step.from)) {
             return L"the folder is not a full path";
         }
         if (!step.to.empty() || step.detail.empty() ||
