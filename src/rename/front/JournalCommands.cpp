@@ -140,11 +140,13 @@ UndoPlan PlanUndo(const JournalContents& journal, bool dryRun)
     std::vector<BatchFile> moving;
     std::vector<std::wstring> held;
     KnownVolumes volumes;
+    bool weakNoted = false;
     for (BatchFile& file : ReplayBatch(journal)) {
         // Exactly: a batch may have changed no more than the case of a name ("a.txt" to "A.txt").
         if (file.finalPath == file.oldPath) {
             continue;
         }
+        NoteHowFilesAreToldApart(file.identity, file.finalPath, weakNoted);
         // Only the file the batch renamed goes back; whatever took its name since is left alone.
         if (Exists(file.finalPath) && FileIdentity(file.finalPath, volumes) == file.identity) {
             moving.push_back(std::move(file));

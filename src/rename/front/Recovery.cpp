@@ -90,7 +90,7 @@ void Recovery::UndoMove(const JournalStep& step)
         return;
     }
     const bool aside = step.kind == recordMoveAside;
-    NoteHowFilesAreToldApart(step.identity, step.to);
+    NoteHowFilesAreToldApart(step.identity, step.to, weakNoted);
     // A step never leaves its folder: both its paths are in the one folder, wherever that is now.
     std::wstring from = step.from;
     std::wstring to = step.to;
@@ -248,10 +248,10 @@ void Recovery::Leave(const wchar_t* label, const std::wstring& path, const wchar
     Line(label, path, between, other);
 }
 
-void Recovery::NoteHowFilesAreToldApart(const std::string& identity, const std::wstring& path)
+void NoteHowFilesAreToldApart(const std::string& identity, const std::wstring& path, bool& noted)
 {
-    if (!weakNoted && IsWeakIdentity(identity)) {
-        weakNoted = true;
+    if (!noted && IsWeakIdentity(identity)) {
+        noted = true;
         Line(L"no lasting file index on this volume: files are told apart by their size and times, as at ", path);
     }
 }

@@ -41,7 +41,6 @@ private:
     // Names what is left, and counts it.
     void Leave(const wchar_t* label, const std::wstring& path, const wchar_t* between, const std::wstring& other,
                const std::string& identity);
-    void NoteHowFilesAreToldApart(const std::string& identity, const std::wstring& path);
 
     const JournalContents& journal;
     bool dryRun;
@@ -57,3 +56,7 @@ private:
     std::map<std::string, std::vector<std::wstring>> folderNames;
     std::map<std::wstring, std::pair<std::size_t, std::string>> folderPlaces;
 };
+
+// Says, once (`noted`), that the files of a volume without a lasting file index are told apart
+// by their size and times, when `identity` is such a volume's: two files may share those.
+void NoteHowFilesAreToldApart(const std::string& identity, const std::wstring& path, bool& noted);
