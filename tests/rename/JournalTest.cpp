@@ -546,25 +546,35 @@ TEST_F(JournalFrontTest, ALostTailIsCutOffBeforeTheRecoveryMarksTheJournal)
 {
     const struct {
         const char* name;
+        // Whether the next group's temporary names were asked for: whole records, which stay.
+        bool nextGroupAsked;
         std::string tail;
     } cases[] = {
-        {"zeros", std::string(4096, '\0')},
-        {"a torn record", "rename\tC:\\some"},
-        {"a torn record, then zeros", "rename\tC:\\some" + std::string(100, '\0')},
+        {"zeros", false, std::string(4096, '\0')},
+        {"a torn record", false, "rename\tC:\\some"},
+        {"a torn record, then zeros", false, "rename\tC:\\some" + std::string(100, '\0')},
+        // The next group's temporary names were asked for, and the plan of its moves was cut.
+        {"a torn plan", true, "plan\taside\tC:\\some"},
     };
     for (const auto& c : cases) {
         const std::wstring name = FromUtf8(c.name);
         Make(name + L"\\qms2.tmp", "content");
+        Make(name + L"\\Next\\", "");
         const std::string identity = IdentityOf(At(name + L"\\qms2.tmp"));
         const std::wstring journal = At(name + L".journal");
-        const std::string records = Header() + "aside\t" + Utf8(At(name + L"\\f.txt")) + "\t" +
-                                    Utf8(At(name + L"\\qms2.tmp")) + "\t" + identity + "\ndone\n";
+        std::string records = Header() + "aside\t" + Utf8(At(name + L"\\f.txt")) + "\t" +
+                              Utf8(At(name + L"\\qms2.tmp")) + "\t" + identity + "\ndone\n";
+        if (c.nextGroupAsked) {
+            records += "name\t" + Utf8(At(name + L"\\Next")) + "\t\t" + std::to_string(Now()) + "\n";
+            WriteFileBytes(At(name + L"\\Next\\qms5.tmp"), "");
+        }
         WriteFileBytes(journal, records + c.tail);
 
         const ProcessRun recover = Run(L"--recover " + Quoted(journal));
         EXPECT_EQ(recover.exitCode, 0u) << c.name << recover.standardOutput << recover.standardError;
         EXPECT_EQ(ReadFileBytes(At(name + L"\\f.txt")), "content") << c.name;
         EXPECT_EQ(ReadFileBytes(journal), records + "end\trecovered\n") << c.name;
+        EXPECT_FALSE(PathExists(At(name + L"\\Next\\qms5.tmp"))) << c.name;
         // Read as finished from then on, by a recovery, an undo and a new batch alike.
         const ProcessRun again = Run(L"--recover " + Quoted(journal));
         EXPECT_EQ(again.exitCode, 0u) << c.name << again.standardError;

@@ -260,9 +260,9 @@ private:
 };
 
 // A temporary name is asked for in the folder of a file about to move aside: a "name" record
-// whose folder no move aside after it leaves from is not the writer's. Those after the last move
-// aside are the batch's last asks, whose moves it never got to record. Empty, or why not and the
-// line.
+// whose folder no move aside leaves from is not the writer's. Those after the last recorded move
+// aside are the batch's last asks, whose moves it may never have got to record, or whose plan a
+// lost tail cut short. Empty, or why not and the line.
 std::wstring CheckNamedFolders(const JournalContents& journal, std::size_t& line)
 {
     std::set<std::wstring> asideFolders;
@@ -271,7 +271,7 @@ std::wstring CheckNamedFolders(const JournalContents& journal, std::size_t& line
         const JournalStep& step = journal.steps[k];
         if (step.kind == recordMoveAside) {
             asideFolders.insert(CaseFolded(FolderOf(step.from)));
-            lastAside = k + 1;
+            lastAside = step.recorded ? k + 1 : lastAside;
         }
     }
     for (std::size_t k = 0; k < lastAside; ++k) {
