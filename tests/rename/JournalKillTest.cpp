@@ -44,15 +44,16 @@ public:
                 sources.push_back(folders[f]);
             }
         }
-        for (const std::wstring& file : files) {
-            if (random() % 8 != 0) {
-                sources.push_back(file);
+        // Every file but a few, and at least one.
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (i == 0 || random() % 8 != 0) {
+                sources.push_back(files[i]);
             }
         }
         if (random() % 5 == 0) {
             sources.push_back(root + L"\\missing.txt");
         }
-        if (!sources.empty() && random() % 8 == 0) {
+        if (random() % 8 == 0) {
             sources.push_back(sources[random() % sources.size()]);
         }
         std::shuffle(sources.begin(), sources.end(), random);
