@@ -82,6 +82,10 @@ bool FilesRenamer::Announce(RenameObserver::Step step, const std::wstring& from,
     if (observer == nullptr || observer->BeforeStep(step, from, to)) {
         return true;
     }
+    // A step that puts a file back is taken whether or not it could be recorded.
+    if (step == RenameObserver::Step::MoveBack || step == RenameObserver::Step::Return) {
+        return true;
+    }
     WriteLine(L"FilesRenamer::Rename: Could not record the next step, so it was not taken!");
     return false;
 }

@@ -585,6 +585,38 @@ TEST_F(JournalFrontTest, ALostTailIsCutOffBeforeTheRecoveryMarksTheJournal)
     }
 }
 
+TEST_F(JournalFrontTest, AJournalThatCannotBeWrittenToTheEndStopsTheBatchWhichPutsEveryFileBack)
+{
+    for (const wchar_t* name : {L"a.txt", L"b.txt", L"c.txt", L"d.txt"}) {
+        Make(name, ToUtf8(name));
+    }
+    const auto before = Snapshot(folder);
+    const std::wstring j1 = At(L"j1.journal");
+    // The disk fills up as the second move aside is recorded.
+    SetEnvironmentVariableW(L"QM_TEST_JOURNAL_WRITES", L"9");
+    const ProcessRun run = RenameWithJournal(j1, {L"a.txt", L"b.txt", L"c.txt", L"d.txt"});
+    SetEnvironmentVariableW(L"QM_TEST_JOURNAL_WRITES", nullptr);
+    EXPECT_EQ(run.exitCode, 1u);
+    // One step was refused; the put-backs after it were taken, unrecorded.
+    EXPECT_EQ(run.standardOutput, "DeleteFileOrFolder Success!\nRenameFileOrFolder Success!\n"
+                                  "DeleteFileOrFolder Success!\nRenameFileOrFolder Success!\n"
+                                  "FilesRenamer::Rename: Could not record the next step, so it was not taken!\n"
+                                  "RenameFileOrFolder Success!\nRenameFileOrFolder Success!\n"
+                                  "FilesRenamer::Rename: Unexpected error!\n");
+    EXPECT_NE(run.standardError.find("cannot write the journal"), std::string::npos) << run.standardError;
+    auto after = Snapshot(folder);
+    after.erase(L"j1.journal");
+    EXPECT_EQ(after, before) << Describe(after);
+
+    // The journal ends in a torn record; its recovery finds every file home and moves none.
+    const ProcessRun recover = Run(L"--recover " + Quoted(j1));
+    EXPECT_EQ(recover.exitCode, 0u) << recover.standardOutput << recover.standardError;
+    EXPECT_EQ(recover.standardOutput, "recovered: 0 put back, 0 placeholders removed, 0 left\n");
+    after = Snapshot(folder);
+    after.erase(L"j1.journal");
+    EXPECT_EQ(after, before) << Describe(after);
+}
+
 TEST_F(JournalFrontTest, OneRunOfAUsersAtATime)
 {
     Make(L"a.txt", "a");
