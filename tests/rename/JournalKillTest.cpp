@@ -57,6 +57,19 @@ public:
             sources.push_back(sources[random() % sources.size()]);
         }
         std::shuffle(sources.begin(), sources.end(), random);
+        // A file outside the batch where one of the first members' new names will be: the batch
+        // asks about it.
+        if (random() % 3 == 0) {
+            const std::size_t member = random() % std::min<std::size_t>(3, sources.size());
+            const std::wstring name = NameOf(sources[member]);
+            const std::size_t dot = name.rfind(L'.');
+            const std::wstring newName = std::wstring(1, static_cast<wchar_t>(L'A' + member)) +
+                                         (dot == std::wstring::npos ? L"" : CaseFolded(name.substr(dot)));
+            const std::wstring folder = FolderOf(sources[member]);
+            if (PathExists(folder) && taken[CaseFolded(folder)].insert(CaseFolded(newName)).second) {
+                WriteFileBytes(folder + L"\\" + newName, "seed " + std::to_string(seed) + " in the way");
+            }
+        }
     }
 
     std::vector<std::wstring> sources;
@@ -123,18 +136,45 @@ bool CutAsAPowerLossWould(const std::wstring& journal, std::string& written, std
     return true;
 }
 
+std::vector<std::string> Fields(const std::string& line)
+{
+    std::vector<std::string> fields;
+    std::size_t from = 0;
+    for (std::size_t tab = line.find('\t'); tab != std::string::npos; from = tab + 1, tab = line.find('\t', from)) {
+        fields.push_back(line.substr(from, tab - from));
+    }
+    fields.push_back(line.substr(from));
+    return fields;
+}
+
+// The path `path` had before the batch: a folder of the batch it lies in may have been moved
+// aside to a temporary name (the journal's "aside" records `asides` say from where).
+std::wstring PathBeforeTheBatch(std::wstring path, const std::vector<std::pair<std::wstring, std::wstring>>& asides)
+{
+    for (auto it = asides.rbegin(); it != asides.rend(); ++it) {
+        if (IsInsideFolder(path, it->second)) {
+            path = Rebased(path, it->second, it->first);
+        }
+    }
+    return path;
+}
+
 // `before` less what the batch sent to the recycle bin (the journal `text` names it): a recovery
 // and an undo leave that in the bin.
 std::map<std::wstring, std::string> WithoutRecycled(std::map<std::wstring, std::string> before, const std::string& text,
                                                     const std::wstring& root)
 {
+    std::vector<std::pair<std::wstring, std::wstring>> asides;
     for (std::size_t start = 0, end = text.find('\n'); end != std::string::npos; start = end + 1, end = text.find('\n', start)) {
-        const std::string line = text.substr(start, end - start);
-        const std::size_t at = line.rfind("recycle\t", 0) == 0 ? 8 : line.rfind("plan\trecycle\t", 0) == 0 ? 13 : 0;
-        if (at == 0) {
+        const std::vector<std::string> fields = Fields(text.substr(start, end - start));
+        const std::size_t kind = fields[0] == "plan" ? 1 : 0;
+        if (fields.size() > kind + 2 && fields[kind] == "aside") {
+            asides.emplace_back(FromUtf8(fields[kind + 1]), FromUtf8(fields[kind + 2]));
+        }
+        if (fields.size() <= kind + 1 || fields[kind] != "recycle") {
             continue;
         }
-        const std::wstring path = FromUtf8(line.substr(at, line.find('\t', at) - at));
+        const std::wstring path = PathBeforeTheBatch(FromUtf8(fields[kind + 1]), asides);
         if (PathExists(path) || !IsInsideFolder(path, root)) {
             continue;
         }
