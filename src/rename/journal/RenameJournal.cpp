@@ -8,6 +8,8 @@
 #include <exception>
 
 #include "rename/journal/JournalFormat.h"
+#include "rename/journal/JournalReader.h"
+#include "rename/journal/JournalRules.h"
 
 namespace {
 
@@ -46,6 +48,23 @@ std::wstring TimeStampName()
     (void)std::swprintf(text.data(), text.size(), L"%04u-%02u-%02u %02u.%02u.%02u.%03u", now.wYear, now.wMonth,
                         now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
     return text.data();
+}
+
+// Whether a reader would take the step's record: a step whose record would be refused, making
+// the whole journal unusable, is not taken (a path the system spells only with "\\?\", say).
+bool KeepsTheRules(RenameObserver::Step step, const std::wstring& from, const std::wstring& to)
+{
+    if (!FitsInRecord(from) || !FitsInRecord(to)) {
+        return false;
+    }
+    JournalStep record;
+    record.kind = RecordKind(step);
+    record.from = from;
+    record.to = to;
+    if (step == RenameObserver::Step::TemporaryName) {
+        record.detail = "0";
+    }
+    return BrokenRule(record).empty();
 }
 
 std::wstring ErrorText(DWORD error)
@@ -100,7 +119,7 @@ bool RenameJournal::BeforeSteps(Step step, const std::vector<StepPaths>& steps)
         }
         std::string records;
         for (const StepPaths& paths : steps) {
-            if (!FitsInRecord(paths.from) || !FitsInRecord(paths.to)) {
+            if (!KeepsTheRules(step, paths.from, paths.to)) {
                 return false;
             }
             records += recordPlan;
@@ -121,7 +140,7 @@ bool RenameJournal::BeforeSteps(Step step, const std::vector<StepPaths>& steps)
 bool RenameJournal::BeforeStep(Step step, const std::wstring& from, const std::wstring& to)
 {
     try {
-        if (broken || !FitsInRecord(from) || !FitsInRecord(to)) {
+        if (broken || !KeepsTheRules(step, from, to)) {
             return false;
         }
         // A step of a plan is on the disk already, in its plan, with the file's identity.
