@@ -678,6 +678,41 @@ TEST_F(JournalFrontTest, AnUndoNeverAsksAboutOrRecyclesAFileItLeftAlone)
     EXPECT_EQ(ReadFileBytes(At(L"B.txt")), "a");
 }
 
+TEST_F(JournalFrontTest, AnUndoNeverAsksAboutAFileItLeftAloneWhereverItNowStands)
+{
+    // In a folder of the batch, which the undo moves back with what it holds: D\b.txt took
+    // D\A.txt, D\A.txt took D\B.txt, D became C; then C\A.txt was replaced.
+    Make(L"D\\b.txt", "b");
+    Make(L"D\\A.txt", "a");
+    const std::wstring j1 = At(L"j1.journal");
+    ASSERT_EQ(RenameWithJournal(j1, {L"D\\b.txt", L"D\\A.txt", L"D"}).exitCode, 0u);
+    ASSERT_EQ(ReadFileBytes(At(L"C\\B.txt")), "a");
+    ASSERT_TRUE(DeleteFileW(At(L"C\\A.txt").c_str()));
+    Make(L"C\\A.txt", "someone's");
+    // Flat, the file left alone moved by hand to another file's old name: x.txt took A.txt,
+    // y.txt took B.txt, then A.txt was renamed y.txt.
+    Make(L"F\\x.txt", "x");
+    Make(L"F\\y.txt", "y");
+    const std::wstring j2 = At(L"j2.journal");
+    ASSERT_EQ(RenameWithJournal(j2, {L"F\\x.txt", L"F\\y.txt"}).exitCode, 0u);
+    ASSERT_TRUE(MoveFileW(At(L"F\\A.txt").c_str(), At(L"F\\y.txt").c_str()));
+
+    MessageBoxAnswerer answerer(IDYES);
+    const ProcessRun folderUndo = Run(L"--no-journal --undo " + Quoted(j1));
+    const ProcessRun flatUndo = Run(L"--no-journal --undo " + Quoted(j2));
+    EXPECT_EQ(answerer.Stop().size(), 0u);
+    EXPECT_EQ(folderUndo.exitCode, 3u) << folderUndo.standardOutput << folderUndo.standardError;
+    EXPECT_EQ(ReadFileBytes(At(L"D\\A.txt")), "someone's");
+    EXPECT_EQ(ReadFileBytes(At(L"D\\B.txt")), "a");
+    EXPECT_EQ(flatUndo.exitCode, 3u) << flatUndo.standardOutput << flatUndo.standardError;
+    EXPECT_NE(flatUndo.standardOutput.find("left alone, its old name is held by a file left alone: " +
+                                           Utf8(At(L"F\\B.txt"))),
+              std::string::npos)
+        << flatUndo.standardOutput;
+    EXPECT_EQ(ReadFileBytes(At(L"F\\y.txt")), "x");
+    EXPECT_EQ(ReadFileBytes(At(L"F\\B.txt")), "y");
+}
+
 TEST_F(JournalFrontTest, ABareUndoTakesTheNewestBatchThatHasSomethingToUndoAndSaysWhich)
 {
     // Only this test's journals in the default folder.

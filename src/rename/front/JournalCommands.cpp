@@ -100,20 +100,27 @@ struct UndoPlan {
     std::int32_t left = 0;
 };
 
+// Where the engine gives a file of the undo its old name: in the folder it is in now (a folder of
+// the batch moves back with what it holds).
+std::wstring Destination(const BatchFile& file)
+{
+    return FolderOf(file.finalPath) + L"\\" + NameOf(file.oldPath);
+}
+
 // A file left alone keeps the name it has, so the file of the batch whose old name that is cannot
 // go back either (nothing that was named as left alone may be asked about or recycled): it keeps
 // its name too, which may in turn hold another's old name.
 void KeepNamesOfFilesLeftAlone(std::vector<BatchFile>& moving, std::vector<std::wstring> held, std::int32_t& left)
 {
-    std::map<std::wstring, std::size_t> byOldName;
+    std::map<std::wstring, std::size_t> byDestination;
     for (std::size_t i = 0; i < moving.size(); ++i) {
-        byOldName.emplace(CaseFolded(moving[i].oldPath), i);
+        byDestination.emplace(CaseFolded(Destination(moving[i])), i);
     }
     std::vector<bool> kept(moving.size(), false);
     while (!held.empty()) {
-        const auto it = byOldName.find(CaseFolded(held.back()));
+        const auto it = byDestination.find(CaseFolded(held.back()));
         held.pop_back();
-        if (it == byOldName.end() || kept[it->second]) {
+        if (it == byDestination.end() || kept[it->second]) {
             continue;
         }
         const BatchFile& file = moving[it->second];
@@ -139,6 +146,7 @@ UndoPlan PlanUndo(const JournalContents& journal, bool dryRun)
     UndoPlan plan;
     std::vector<BatchFile> moving;
     std::vector<std::wstring> held;
+    std::set<std::string> leftAlone;
     KnownVolumes volumes;
     bool weakNoted = false;
     for (BatchFile& file : ReplayBatch(journal)) {
@@ -154,10 +162,20 @@ UndoPlan PlanUndo(const JournalContents& journal, bool dryRun)
             Line(L"already at its old name: ", file.oldPath);
         } else {
             ++plan.left;
+            if (!file.identity.empty()) {
+                leftAlone.insert(file.identity);
+            }
             Line(L"changed since the batch, left alone: ", file.finalPath, L" (old name: ", file.oldPath);
             if (Exists(file.finalPath)) {
                 held.push_back(file.finalPath);
             }
+        }
+    }
+    // A file left alone may stand where another is to go back to, under a name of its own choosing.
+    for (const BatchFile& file : moving) {
+        const std::wstring destination = Destination(file);
+        if (!leftAlone.empty() && Exists(destination) && leftAlone.count(FileIdentity(destination, volumes)) != 0) {
+            held.push_back(destination);
         }
     }
     KeepNamesOfFilesLeftAlone(moving, std::move(held), plan.left);
@@ -179,13 +197,16 @@ std::wstring NewestJournal(bool forUndo)
     std::vector<JournalProbe> probes;
     probes.reserve(journals.size());
     // Batches a finished undo has undone (the action of an undo names the journal it undid).
-    std::set<std::string> undone;
+    std::set<std::wstring> undone;
     for (const std::wstring& journal : journals) {
         probes.push_back(ProbeJournal(journal));
         const JournalProbe& probe = probes.back();
         if (probe.state == JournalState::Finished && probe.action.rfind("undo\t", 0) == 0 &&
             (probe.end == "0" || probe.end == "3")) {
-            undone.insert(probe.action.substr(5));
+            std::wstring undonePath;
+            if (FromJournalText(probe.action.substr(5), undonePath)) {
+                undone.insert(CaseFolded(undonePath));
+            }
         }
     }
     for (std::size_t k = journals.size(); k-- > 0;) {
@@ -197,7 +218,7 @@ std::wstring NewestJournal(bool forUndo)
             continue;
         }
         if (probe.state == JournalState::Finished && probe.action == "rename" && probe.end != endRecovered &&
-            undone.count(JournalText(journals[k])) == 0 && HasSomethingToUndo(journals[k])) {
+            undone.count(CaseFolded(journals[k])) == 0 && HasSomethingToUndo(journals[k])) {
             return journals[k];
         }
     }
