@@ -115,6 +115,11 @@ std::string Header()
     return std::string(journalHeader) + "\nbegin\trename\n";
 }
 
+std::string AsideRecords(const std::string& from, const std::string& to, const std::string& identity)
+{
+    return "plan\taside\t" + from + "\t" + to + "\t" + identity + "\naside\t" + from + "\t" + to + "\ndone\n";
+}
+
 bool KillAfter(const std::wstring& arguments, const std::wstring& root, const std::wstring& journal, bool byRecords,
                std::size_t trigger)
 {

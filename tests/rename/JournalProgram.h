@@ -34,6 +34,8 @@ std::string Utf8(const std::wstring& text);
 std::string IdentityOf(const std::wstring& path);
 // The first two lines of a journal of renames.
 std::string Header();
+// A move aside as the writer records it (UTF-8 paths): planned with the file's identity, taken, done.
+std::string AsideRecords(const std::string& from, const std::string& to, const std::string& identity);
 
 // Runs the program with `arguments` in `root` and ends it with TerminateProcess once its journal
 // holds `trigger` lines (or its output, unless `byRecords`); true when it was still running then.

@@ -42,7 +42,9 @@ TEST(JournalText, WritesEveryNameExactlyAndReadsItBack)
 TEST(JournalText, RefusesBytesItNeverWrites)
 {
     for (const std::string bytes : {"\x80", "\xC0\x80", "\xE2\x82", "\xF4\x90\x80\x80", "\xF8\x88\x80\x80\x80",
-                                    "\xE0\x80\xAF", "a\xC3"}) {
+                                    "\xE0\x80\xAF", "a\xC3",
+                                    // a pair of surrogates written as two halves
+                                    "\xED\xA0\xBD\xED\xB8\x80"}) {
         std::wstring text;
         EXPECT_FALSE(FromJournalText(bytes, text)) << bytes;
     }
@@ -75,12 +77,20 @@ TEST(JournalRules, TakeFullPathsInTheOneSpellingOnly)
         {L"C:\\a\u0001.txt", false},
         {L"C:\\a*.txt", false},
         {L"relative\\a.txt", false},
+        // A last name the system takes for a device; a folder may have such a name.
+        {L"C:\\x\\NUL.txt", false},
+        {L"C:\\x\\con .txt", false},
+        {L"C:\\x\\com1", false},
+        {L"C:\\x\\Lpt9.tar.gz", false},
+        {L"C:\\x\\console.txt", true},
+        {L"C:\\x\\com10", true},
+        {L"C:\\con\\a.txt", true},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsJournalPath(c.path), c.taken) << Utf8(c.path);
     }
     // A temporary name may be asked for in a root, where a file of the root lies.
-    for (const std::wstring folder : {L"C:", L"C:\\", L"\\\\server\\share", L"C:\\x"}) {
+    for (const std::wstring folder : {L"C:", L"C:\\", L"\\\\server\\share", L"C:\\x", L"C:\\aux"}) {
         JournalStep step;
         step.kind = "name";
         step.from = folder;
@@ -246,7 +256,7 @@ TEST_F(JournalFrontTest, ABatchThatCannotWriteItsJournalRenamesNothing)
 TEST_F(JournalFrontTest, ADamagedJournalIsRefusedAndNothingMoves)
 {
     Make(L"qms1.tmp", "moved");
-    const std::string aside = "aside\t" + Utf8(At(L"a.txt")) + "\t" + Utf8(At(L"qms1.tmp")) + "\t\ndone\n";
+    const std::string aside = AsideRecords(Utf8(At(L"a.txt")), Utf8(At(L"qms1.tmp")), "");
     const struct {
         std::string text;
         std::string problem;
@@ -256,12 +266,12 @@ TEST_F(JournalFrontTest, ADamagedJournalIsRefusedAndNothingMoves)
         {Header() + "plan\n" + aside, "damaged at line 3"},
         {Header() + "plan\trename\tfrom\n" + aside, "damaged at line 3"},
         {Header() + "plan\tmove\tfrom\tto\n" + aside, "damaged at line 3"},
-        {Header() + aside + std::string(3, '\0') + "done\n", "damaged at line 5"},
+        {Header() + aside + std::string(3, '\0') + "done\n", "damaged at line 6"},
         {Header() + "done\n" + aside, "damaged at line 3"},
-        {Header() + aside + "done\n", "damaged at line 5"},
+        {Header() + aside + "done\n", "damaged at line 6"},
         {Header() + "rename\tfrom\n" + aside, "damaged at line 3"},
         {Header() + "rename\t\xff\xfe\tto\n" + aside, "damaged at line 3"},
-        {Header() + aside + "end\n", "damaged at line 5"},
+        {Header() + aside + "end\n", "damaged at line 6"},
     };
     for (const auto& c : cases) {
         const std::wstring journal = At(L"damaged " + std::to_wstring(&c - cases) + L".journal");
@@ -339,8 +349,9 @@ TEST_F(JournalFrontTest, ARecoveryTellsAMoveThatHappenedFromOneThatDidNot)
             WriteFileBytes(temporary, c.temporaryContent);
         }
         const std::wstring journal = At(FromUtf8(c.name) + L".journal");
-        WriteFileBytes(journal, Header() + "name\t" + Utf8(folder) + "\t\t" + std::to_string(Now()) + "\naside\t" +
-                                    Utf8(source) + "\t" + Utf8(temporary) + "\t" + identity + "\n");
+        WriteFileBytes(journal, Header() + "name\t" + Utf8(folder) + "\t\t" + std::to_string(Now()) + "\nplan\taside\t" +
+                                    Utf8(source) + "\t" + Utf8(temporary) + "\t" + identity + "\naside\t" +
+                                    Utf8(source) + "\t" + Utf8(temporary) + "\n");
         const ProcessRun recover = Run(L"--recover " + Quoted(journal));
         EXPECT_EQ(recover.exitCode, c.exitCode) << c.name;
         EXPECT_NE(recover.standardOutput.find(c.expectedLine), std::string::npos) << c.name << recover.standardOutput;
@@ -364,7 +375,7 @@ TEST_F(JournalFrontTest, ARecoveryFollowsAPlanPastItsLastRecordButNotPastItsEnd)
         const std::wstring temporary = At(L"qms" + FromUtf8(names[k]) + L".tmp");
         const std::wstring renamed = At(L"new " + FromUtf8(names[k]) + L".txt");
         Make(FromUtf8(names[k]) + L".txt", names[k]);
-        records += "aside\t" + Utf8(old) + "\t" + Utf8(temporary) + "\t" + IdentityOf(old) + "\ndone\n";
+        records += AsideRecords(Utf8(old), Utf8(temporary), IdentityOf(old));
         plan += "plan\trename\t" + Utf8(temporary) + "\t" + Utf8(renamed) + "\n";
         ASSERT_TRUE(MoveFileW(old.c_str(), At(FromUtf8(endsAt[k])).c_str()));
     }
@@ -386,8 +397,8 @@ TEST_F(JournalFrontTest, ARecoveryFollowsAPlanPastItsLastRecordButNotPastItsEnd)
     Make(L"x.txt", "x");
     Make(L"X new.txt", "someone's");
     const std::wstring ended = At(L"ended.journal");
-    WriteFileBytes(ended, Header() + "aside\t" + Utf8(At(L"x.txt")) + "\t" + Utf8(At(L"qmse.tmp")) + "\t" +
-                              IdentityOf(At(L"x.txt")) + "\ndone\n" + "plan\trename\t" + Utf8(At(L"qmse.tmp")) + "\t" +
+    WriteFileBytes(ended, Header() + AsideRecords(Utf8(At(L"x.txt")), Utf8(At(L"qmse.tmp")), IdentityOf(At(L"x.txt"))) +
+                              "plan\trename\t" + Utf8(At(L"qmse.tmp")) + "\t" +
                               Utf8(At(L"X new.txt")) + "\n" + "plan\tback\t" + Utf8(At(L"qmse.tmp")) + "\t" +
                               Utf8(At(L"x.txt")) + "\n" + "back\t" + Utf8(At(L"qmse.tmp")) + "\t" + Utf8(At(L"x.txt")) +
                               "\ndone\n");
@@ -406,8 +417,8 @@ TEST_F(JournalFrontTest, ANewRunNamesAnUnfinishedBatchAndTheCommandThatRecoversI
     const std::wstring unfinished = DefaultJournalFolder() + L"\\9999-12-31 23.59.59.999.journal";
     CreateDirectoryW(FolderOf(DefaultJournalFolder()).c_str(), nullptr);
     CreateDirectoryW(DefaultJournalFolder().c_str(), nullptr);
-    WriteFileBytes(unfinished, Header() + "aside\t" + Utf8(At(L"old name.txt")) + "\t" + Utf8(At(L"qms7e7e.tmp")) +
-                                   "\t" + identity + "\ndone\n");
+    WriteFileBytes(unfinished,
+                   Header() + AsideRecords(Utf8(At(L"old name.txt")), Utf8(At(L"qms7e7e.tmp")), identity));
     struct Cleanup {
         std::wstring path;
         ~Cleanup() { DeleteFileW(path.c_str()); }
@@ -485,7 +496,7 @@ TEST_F(JournalFrontTest, AJournalThatBreaksAWriterRuleIsRefusedWholeAndNothingMo
     const std::string one = Utf8(At(L"One"));
     const std::string two = Utf8(At(L"Two"));
     const auto aside = [&identity](const std::string& from, const std::string& to) {
-        return "aside\t" + from + "\t" + to + "\t" + identity + "\ndone\n";
+        return AsideRecords(from, to, identity);
     };
     const std::string good = aside(one + "\\a.txt", one + "\\qms1.tmp");
     const struct {
@@ -505,17 +516,20 @@ TEST_F(JournalFrontTest, AJournalThatBreaksAWriterRuleIsRefusedWholeAndNothingMo
         {"a control character", aside(one + "\\a\x01.txt", one + "\\qms1.tmp"), 3},
         {"a stream", aside(one + "\\a.txt:data", one + "\\qms1.tmp"), 3},
         {"a trailing dot", aside(one + "\\a.txt.", one + "\\qms1.tmp"), 3},
-        {"a malformed identity", "aside\t" + one + "\\a.txt\t" + one + "\\qms1.tmp\txyz\ndone\n", 3},
-        {"a rename out of its folder", good + "rename\t" + one + "\\qms1.tmp\t" + two + "\\A.txt\ndone\n", 5},
-        {"a rename from no temporary name", good + "rename\t" + one + "\\x.exe\t" + one + "\\A.exe\ndone\n", 5},
-        {"a move back out of its folder", good + "back\t" + one + "\\qms1.tmp\t" + two + "\\a.txt\ndone\n", 5},
-        {"a return to no temporary name", good + "return\t" + one + "\\x.exe\t" + one + "\\y.exe\ndone\n", 5},
+        {"a malformed identity", AsideRecords(one + "\\a.txt", one + "\\qms1.tmp", "xyz"), 3},
+        {"a move aside no plan holds", "aside\t" + one + "\\a.txt\t" + one + "\\qms1.tmp\t" + identity + "\ndone\n", 3},
+        {"a pair of surrogates as two halves", aside(one + "\\a\xED\xA0\xBD\xED\xB8\x80.txt", one + "\\qms1.tmp"), 3},
+        {"a device name", aside(one + "\\nul.txt", one + "\\qms1.tmp"), 3},
+        {"a rename out of its folder", good + "rename\t" + one + "\\qms1.tmp\t" + two + "\\A.txt\ndone\n", 6},
+        {"a rename from no temporary name", good + "rename\t" + one + "\\x.exe\t" + one + "\\A.exe\ndone\n", 6},
+        {"a move back out of its folder", good + "back\t" + one + "\\qms1.tmp\t" + two + "\\a.txt\ndone\n", 6},
+        {"a return to no temporary name", good + "return\t" + one + "\\x.exe\t" + one + "\\y.exe\ndone\n", 6},
         {"a name asked for in a folder nothing moves from",
          "name\t" + two + "\t\t" + std::to_string(Now()) + "\n" + good, 3},
         {"a name with no time", "name\t" + one + "\t\t\n" + good, 3},
-        {"a recycled entry with a destination", good + "recycle\t" + one + "\\x.exe\t" + two + "\\x.exe\ndone\n", 5},
-        {"an end that is no status", good + "end\tsoon\n", 5},
-        {"a record after the end", good + "end\t0\n" + good, 6},
+        {"a recycled entry with a destination", good + "recycle\t" + one + "\\x.exe\t" + two + "\\x.exe\ndone\n", 6},
+        {"an end that is no status", good + "end\tsoon\n", 6},
+        {"a record after the end", good + "end\t0\n" + good, 7},
         {"no begin", good, 2},
     };
     for (const auto& c : cases) {
@@ -562,8 +576,7 @@ TEST_F(JournalFrontTest, ALostTailIsCutOffBeforeTheRecoveryMarksTheJournal)
         Make(name + L"\\Next\\", "");
         const std::string identity = IdentityOf(At(name + L"\\qms2.tmp"));
         const std::wstring journal = At(name + L".journal");
-        std::string records = Header() + "aside\t" + Utf8(At(name + L"\\f.txt")) + "\t" +
-                              Utf8(At(name + L"\\qms2.tmp")) + "\t" + identity + "\ndone\n";
+        std::string records = Header() + AsideRecords(Utf8(At(name + L"\\f.txt")), Utf8(At(name + L"\\qms2.tmp")), identity);
         if (c.nextGroupAsked) {
             records += "name\t" + Utf8(At(name + L"\\Next")) + "\t\t" + std::to_string(Now()) + "\n";
             WriteFileBytes(At(name + L"\\Next\\qms5.tmp"), "");
@@ -622,8 +635,7 @@ TEST_F(JournalFrontTest, OneRunOfAUsersAtATime)
     Make(L"a.txt", "a");
     Make(L"qms3.tmp", "moved");
     const std::wstring unfinished = At(L"unfinished.journal");
-    WriteFileBytes(unfinished, Header() + "aside\t" + Utf8(At(L"b.txt")) + "\t" + Utf8(At(L"qms3.tmp")) + "\t" +
-                                   IdentityOf(At(L"qms3.tmp")) + "\ndone\n");
+    WriteFileBytes(unfinished, Header() + AsideRecords(Utf8(At(L"b.txt")), Utf8(At(L"qms3.tmp")), IdentityOf(At(L"qms3.tmp"))));
     const std::wstring lockPath = FolderOf(DefaultJournalFolder()) + L"\\QuillmossRename.lock";
     CreateDirectoryW(FolderOf(lockPath).c_str(), nullptr);
     {

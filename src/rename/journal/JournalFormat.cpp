@@ -113,6 +113,11 @@ bool FromJournalText(const std::string& bytes, std::wstring& text)
         if (codePoint < smallest[length] || codePoint > 0x10FFFF) {
             return false;
         }
+        // A pair of surrogates is written as the one code point it stands for: halves written one
+        // by one are not the writer's (a lone half, which a name may hold, is).
+        if (IsLowSurrogate(codePoint) && !text.empty() && IsHighSurrogate(static_cast<unsigned short>(text.back()))) {
+            return false;
+        }
         if (codePoint >= 0x10000) {
             text.push_back(static_cast<wchar_t>(0xD800 + ((codePoint - 0x10000) >> 10)));
             text.push_back(static_cast<wchar_t>(0xDC00 + ((codePoint - 0x10000) & 0x3FF)));

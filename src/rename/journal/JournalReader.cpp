@@ -145,11 +145,12 @@ bool ParseStep(const std::vector<std::string>& fields, std::size_t first, Journa
 
 // A step the plan holds, from the first not yet reached on (a step of a plan may be skipped):
 // it and every step before it are reached, and the step takes the plan's detail if it has none.
-void Reach(Plan& plan, JournalStep& step)
+// False when the plan does not hold it.
+bool Reach(Plan& plan, JournalStep& step)
 {
     // A plan holds steps of one kind: a step of another is no step of it.
     if (plan.steps.empty() || plan.steps.front().kind != step.kind) {
-        return;
+        return false;
     }
     for (std::size_t k = plan.reached; k < plan.steps.size(); ++k) {
         const JournalStep& planned = plan.steps[k];
@@ -158,9 +159,10 @@ void Reach(Plan& plan, JournalStep& step)
             if (step.detail.empty()) {
                 step.detail = planned.detail;
             }
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 // The records of one journal, line by line, and what they add up to.
@@ -206,7 +208,10 @@ public:
         if (!ParseStep(fields, 0, step)) {
             return L"not a record";
         }
-        Reach(plan, step);
+        // Every move aside is planned, with its file's identity, before the first of its group.
+        if (!Reach(plan, step) && step.kind == recordMoveAside) {
+            return L"a move aside no plan before it holds";
+        }
         step.line = number;
         std::wstring broken = BrokenRule(step);
         if (broken.empty()) {

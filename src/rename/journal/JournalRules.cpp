@@ -25,6 +25,21 @@ bool IsName(const std::wstring& name)
     });
 }
 
+// Whether the system takes a path ending in `name` for a device ("nul.txt" is NUL): no file of a
+// batch has such a name, and a move to one would go to the device.
+bool IsDeviceName(const std::wstring& name)
+{
+    std::wstring base = CaseFolded(name.substr(0, name.find(L'.')));
+    base.erase(base.find_last_not_of(L' ') + 1);
+    static const wchar_t* const devices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    if (std::any_of(std::begin(devices), std::end(devices), [&base](const wchar_t* device) { return base == device; })) {
+        return true;
+    }
+    // COM1 to COM9 and LPT1 to LPT9, and with the superscript digits one to three.
+    return base.size() == 4 && (base.rfind(L"COM", 0) == 0 || base.rfind(L"LPT", 0) == 0) &&
+           std::wstring(L"123456789\u00b9\u00b2\u00b3").find(base[3]) != std::wstring::npos;
+}
+
 // Whether every name from `at` on, between single backslashes, is one a folder can hold.
 bool AreNames(const std::wstring& path, std::size_t at)
 {
@@ -54,7 +69,8 @@ bool IsJournalFolder(const std::wstring& folder)
         folder[1] == L':') {
         return true;
     }
-    return IsJournalPath(folder) || IsJournalPath(folder + L"\\x");
+    // Its own name may be any a folder can hold: only a path's last name can stand for a device.
+    return IsJournalPath(folder + L"\\x");
 }
 
 bool IsTemporaryPath(const std::wstring& path)
@@ -66,6 +82,9 @@ bool IsTemporaryPath(const std::wstring& path)
 
 bool IsJournalPath(const std::wstring& path)
 {
+    if (IsDeviceName(NameOf(path))) {
+        return false;
+    }
     if (path.size() >= 4 && IsDriveLetter(path[0]) && path[1] == L':' && path[2] == L'\\') {
         return AreNames(path, 3);
     }
