@@ -13,6 +13,7 @@
 #include "rename/OperationResult.h"
 #include "rename/PathSpelling.h"
 #include "rename/front/Recovery.h"
+#include "rename/front/ReportLine.h"
 #include "rename/front/RenameFront.h"
 #include "rename/journal/JournalFormat.h"
 #include "rename/journal/JournalReader.h"
@@ -23,22 +24,6 @@ namespace {
 bool Exists(const std::wstring& path)
 {
     return !path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-void Line(const wchar_t* label, const std::wstring& path, const wchar_t* between, const std::wstring& other,
-          const wchar_t* end = L")")
-{
-    DiagnosticStream() << label;
-    WriteUtf8(path, false, DiagnosticStream());
-    DiagnosticStream() << between;
-    WriteUtf8(other, false, DiagnosticStream());
-    DiagnosticStream() << end << std::endl;
-}
-
-void Line(const wchar_t* label, const std::wstring& path)
-{
-    DiagnosticStream() << label;
-    WriteUtf8(path, true, DiagnosticStream());
 }
 
 // Text for the console: UTF-8 bytes.
@@ -126,7 +111,7 @@ void KeepNamesOfFilesLeftAlone(std::vector<BatchFile>& moving, std::vector<std::
         const BatchFile& file = moving[it->second];
         kept[it->second] = true;
         ++left;
-        Line(L"left alone, its old name is held by a file left alone: ", file.finalPath, L" (old name: ", file.oldPath);
+        ReportLine(L"left alone, its old name is held by a file left alone: ", file.finalPath, L" (old name: ", file.oldPath);
         held.push_back(file.finalPath);
     }
     std::size_t next = 0;
@@ -159,13 +144,13 @@ UndoPlan PlanUndo(const JournalContents& journal, bool dryRun)
         if (Exists(file.finalPath) && FileIdentity(file.finalPath, volumes) == file.identity) {
             moving.push_back(std::move(file));
         } else if (Exists(file.oldPath) && FileIdentity(file.oldPath, volumes) == file.identity) {
-            Line(L"already at its old name: ", file.oldPath);
+            ReportLine(L"already at its old name: ", file.oldPath);
         } else {
             ++plan.left;
             if (!file.identity.empty()) {
                 leftAlone.insert(file.identity);
             }
-            Line(L"changed since the batch, left alone: ", file.finalPath, L" (old name: ", file.oldPath);
+            ReportLine(L"changed since the batch, left alone: ", file.finalPath, L" (old name: ", file.oldPath);
             if (Exists(file.finalPath)) {
                 held.push_back(file.finalPath);
             }
@@ -181,7 +166,7 @@ UndoPlan PlanUndo(const JournalContents& journal, bool dryRun)
     KeepNamesOfFilesLeftAlone(moving, std::move(held), plan.left);
     for (BatchFile& file : moving) {
         if (dryRun) {
-            Line(L"", file.finalPath, L" -> ", file.oldPath, L"");
+            ReportLine(L"", file.finalPath, L" -> ", file.oldPath, L"");
         }
         plan.names.push_back(NameOf(file.oldPath));
         plan.paths.push_back(std::move(file.finalPath));
@@ -232,7 +217,7 @@ int RunRecover(const std::wstring& journalPath, bool dryRun)
         return badUsageExitCode;
     }
     if (journal.finished) {
-        Line(L"nothing to recover: the batch finished: ", journalPath);
+        ReportLine(L"nothing to recover: the batch finished: ", journalPath);
         return 0;
     }
     Recovery recovery(journal, dryRun);
@@ -263,7 +248,7 @@ int RunUndo(const std::wstring& journalPath, bool dryRun, const JournalChoice& o
     UndoPlan plan = PlanUndo(journal, dryRun);
     for (const JournalStep& step : journal.steps) {
         if (step.kind == recordRecycle && step.outcome == JournalStep::Outcome::Done) {
-            Line(L"stays in the recycle bin: ", step.from);
+            ReportLine(L"stays in the recycle bin: ", step.from);
         }
     }
     if (dryRun) {

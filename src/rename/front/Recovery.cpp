@@ -5,8 +5,8 @@
 #include <map>
 #include <utility>
 
-#include "diagnostics/DiagnosticStream.h"
 #include "rename/PathSpelling.h"
+#include "rename/front/ReportLine.h"
 #include "rename/journal/JournalFormat.h"
 #include "rename/journal/JournalRules.h"
 
@@ -15,27 +15,6 @@ namespace {
 // The clock of the file system may lag the system's by a tick or two: a placeholder made just
 // after its record can carry a time a little before it.
 constexpr unsigned long long placeholderTimeSlack = 2ULL * 10 * 1000 * 1000;
-
-void Line(const wchar_t* label, const std::wstring& path)
-{
-    DiagnosticStream() << label;
-    WriteUtf8(path, true, DiagnosticStream());
-}
-
-// label PATH between OTHER )
-void Line(const wchar_t* label, const std::wstring& path, const wchar_t* between, const std::wstring& other)
-{
-    DiagnosticStream() << label;
-    WriteUtf8(path, false, DiagnosticStream());
-    DiagnosticStream() << between;
-    WriteUtf8(other, false, DiagnosticStream());
-    DiagnosticStream() << L")" << std::endl;
-}
-
-bool IsMove(const std::string& kind)
-{
-    return kind == recordMoveAside || kind == recordRename || kind == recordMoveBack || kind == recordReturn;
-}
 
 } // namespace
 
@@ -48,7 +27,7 @@ Recovery::Recovery(const JournalContents& contents, bool dry) : journal(contents
         }
     }
     for (const JournalStep& step : journal.steps) {
-        if (!IsMove(step.kind) || holders.count(step.identity) == 0) {
+        if (!IsMoveRecord(step.kind) || holders.count(step.identity) == 0) {
             continue;
         }
         auto& names = folderNames[step.identity];
@@ -74,8 +53,8 @@ void Recovery::Run()
             continue;
         }
         if (step.kind == recordRecycle && step.recorded && !disk.Exists(step.from)) {
-            Line(L"still in the recycle bin: ", step.from);
-        } else if (IsMove(step.kind)) {
+            ReportLine(L"still in the recycle bin: ", step.from);
+        } else if (IsMoveRecord(step.kind)) {
             UndoMove(step);
         }
     }
@@ -111,7 +90,7 @@ void Recovery::UndoMove(const JournalStep& step)
         } else if (disk.Move(to, from)) {
             if (aside) {
                 ++putBack;
-                Line(dryRun ? L"would put back: " : L"put back: ", from);
+                ReportLine(dryRun ? L"would put back: " : L"put back: ", from);
             }
         } else {
             Leave(L"cannot move back: ", to, L" (to ", from, step.identity);
@@ -181,10 +160,10 @@ void Recovery::RemovePlaceholder(const std::wstring& path)
 {
     if (disk.Remove(path)) {
         ++removed;
-        Line(dryRun ? L"would remove placeholder: " : L"removed placeholder: ", path);
+        ReportLine(dryRun ? L"would remove placeholder: " : L"removed placeholder: ", path);
     } else {
         ++left;
-        Line(L"cannot remove placeholder: ", path);
+        ReportLine(L"cannot remove placeholder: ", path);
     }
 }
 
@@ -233,7 +212,7 @@ void Recovery::CheckEveryFileIsBack()
         if (disk.Identity(oldPath) != step.identity) {
             ++left;
             reported.insert(step.identity);
-            Line(L"not found at its old name: ", oldPath);
+            ReportLine(L"not found at its old name: ", oldPath);
         }
     }
 }
@@ -245,13 +224,13 @@ void Recovery::Leave(const wchar_t* label, const std::wstring& path, const wchar
     if (!identity.empty()) {
         reported.insert(identity);
     }
-    Line(label, path, between, other);
+    ReportLine(label, path, between, other);
 }
 
 void NoteHowFilesAreToldApart(const std::string& identity, const std::wstring& path, bool& noted)
 {
     if (!noted && IsWeakIdentity(identity)) {
         noted = true;
-        Line(L"no lasting file index on this volume: files are told apart by their size and times, as at ", path);
+        ReportLine(L"no lasting file index on this volume: files are told apart by their size and times, as at ", path);
     }
 }

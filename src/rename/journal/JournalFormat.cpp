@@ -199,6 +199,11 @@ std::string FileIdentity(const std::wstring& path, KnownVolumes& volumes)
     return text.data();
 }
 
+bool IsMoveRecord(const std::string& kind)
+{
+    return kind == recordMoveAside || kind == recordRename || kind == recordMoveBack || kind == recordReturn;
+}
+
 bool IsWellFormedIdentity(const std::string& identity)
 {
     if (identity.empty()) {

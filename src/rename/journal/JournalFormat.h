@@ -57,6 +57,9 @@ std::string FileIdentity(const std::wstring& path, KnownVolumes& volumes);
 // Whether `identity` is one FileIdentity writes (or empty, which it writes when it cannot tell).
 bool IsWellFormedIdentity(const std::string& identity);
 
+// Whether a step of this kind moves an entry (an aside, a rename, a move back or a return).
+bool IsMoveRecord(const std::string& kind);
+
 // Whether `identity` was made from sizes and times alone, which two files may share.
 bool IsWeakIdentity(const std::string& identity);
 

@@ -118,11 +118,6 @@ bool IsStepKind(const std::string& kind)
            kind == recordReturn || kind == recordRecycle;
 }
 
-bool IsMove(const std::string& kind)
-{
-    return kind == recordMoveAside || kind == recordRename || kind == recordMoveBack || kind == recordReturn;
-}
-
 // The plan being read: its steps, and how many of them, from the front, the journal has reached.
 struct Plan {
     std::vector<JournalStep> steps;
@@ -335,7 +330,7 @@ void TraceEntries(JournalContents& journal)
 {
     std::map<std::wstring, TracedEntry> entries;
     for (JournalStep& step : journal.steps) {
-        if (!IsMove(step.kind)) {
+        if (!IsMoveRecord(step.kind)) {
             continue;
         }
         TracedEntry entry = Traced(entries, step.from, step.holderLength, step.holderIdentity);
@@ -471,7 +466,7 @@ std::vector<BatchFile> ReplayBatch(const JournalContents& journal)
     // Where each file is now, by its path compared without case.
     std::map<std::wstring, std::size_t> byPath;
     for (const JournalStep& step : journal.steps) {
-        if (!IsMove(step.kind) || step.outcome != JournalStep::Outcome::Done) {
+        if (!IsMoveRecord(step.kind) || step.outcome != JournalStep::Outcome::Done) {
             continue;
         }
         // Whatever lay inside a moved folder moved with it.
