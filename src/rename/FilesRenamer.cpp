@@ -13,6 +13,7 @@
 #include "files/FileOperation.h"
 #include "files/RenameFileOperation.h"
 #include "platform/UniqueHandle.h"
+#include "rename/KeptNames.h"
 #include "rename/PathSpelling.h"
 #include "rename/PlaceholderFiles.h"
 #include "rename/UnwindGuard.h"
@@ -204,6 +205,7 @@ void FilesRenamer::Rename(OperationResult& result)
         return;
     }
 
+    KeepOldNamesOutOfReach();
     const std::int32_t failedRenames = RenameToNewNames();
     ReportStrandedFiles();
 
@@ -434,6 +436,18 @@ std::int32_t FilesRenamer::RenameToNewNames()
         }
     }
     return failed;
+}
+
+void FilesRenamer::KeepOldNamesOutOfReach()
+{
+    std::vector<std::wstring> targets;
+    targets.reserve(newNames.size());
+    for (std::size_t i = 0; i < oldNames.size(); ++i) {
+        targets.push_back(TargetOf(i));
+    }
+    for (const std::size_t i : KeepOldNamesFree(targets, oldNames)) {
+        newNames[i].clear();
+    }
 }
 
 const std::wstring& FilesRenamer::TargetOf(std::size_t i) const

@@ -46,6 +46,10 @@ protected:
     // batch, -2 when the user declined, -1 when a recycle failed.
     std::int32_t ConfirmOverwrite(const std::vector<std::wstring>& takenPaths, std::int32_t value);
 
+    // The path file `i` (an entry of `oldNames`) had when the batch began, in the one spelling
+    // (see PathSpelling.h): `oldNames` follows folders of the batch that moved after it.
+    const std::wstring& OriginalPathOf(std::size_t i) const { return resolvedSources[movedSources[i]]; }
+
     std::vector<std::wstring> sources;
     std::vector<std::wstring> newNames;
     std::vector<std::wstring> temporaryNames;
@@ -68,6 +72,9 @@ private:
     bool AnnounceRenames(std::size_t first);
     std::size_t AnnounceMoveBacks(std::size_t first);
     std::size_t AnnounceReturns(std::size_t last);
+    // A file that keeps its old name (it has no path it may take) goes back to it, so no other
+    // file may take that name: the new path of such a file is cleared, until none is left.
+    void KeepOldNamesOutOfReach();
     // Where file `i` is renamed to: its new path, or no path when that lies in another folder.
     const std::wstring& TargetOf(std::size_t i) const;
     void Report(RenameObserver::Step step, const std::wstring& from, const std::wstring& to, bool done);

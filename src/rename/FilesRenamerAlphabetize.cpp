@@ -14,16 +14,17 @@ std::int32_t FilesRenamerAlphabetize::ComputeNewNames()
 {
     std::vector<std::wstring> takenPaths;
     newNames.reserve(oldNames.size());
-    for (const std::wstring& oldName : oldNames) {
+    for (std::size_t i = 0; i < oldNames.size(); ++i) {
         // The file sits under its temporary name now, so the look-up fails (and says so); the
-        // folder and extension come from the path text alone.
+        // folder comes from the path text alone: where the file is now, its own folder having
+        // perhaps moved aside since. The extension is the one of the path the file was given by,
+        // not of a folder's temporary name.
         std::wstring folder;
-        std::wstring extension;
         {
-            const FileMachine record(ownerWindow, oldName);
-            record.GetExtension(extension);
+            const FileMachine record(ownerWindow, oldNames[i]);
             record.GetFolder(folder);
         }
+        const std::wstring extension = ExtensionOf(OriginalPathOf(i));
 
         std::wstring newPath = ReachableNewPath(folder, currentLetter, repeatCount, extension);
         NoteTakenPath(newPath, takenPaths);

@@ -254,6 +254,74 @@ TEST_F(RenameFrontTest, ADryRunFollowsTheRulesOfTheRun)
                                        "message=\"Some of the files are open.\\nCan't complete rename operation.\"\r\n");
 }
 
+// Every file below `root` with its content, as "relative path=content" lines, folders as "path\".
+std::string Tree(const std::wstring& root, const std::wstring& relative = L"")
+{
+    std::string tree;
+    for (const std::wstring& name : ListFolder(relative.empty() ? root : root + L"\\" + relative)) {
+        const std::wstring path = relative.empty() ? name : relative + L"\\" + name;
+        tree += IsFolder(root + L"\\" + path) ? ToUtf8(path) + "\\\n" + Tree(root, path)
+                                               : ToUtf8(path) + "=" + ReadFileBytes(root + L"\\" + path) + "\n";
+    }
+    return tree;
+}
+
+TEST_F(RenameFrontTest, BatchShapesEndWhereTheDryRunSaysWithTheJournalOn)
+{
+    const struct {
+        const char* shape;
+        std::vector<std::wstring> files;
+        std::vector<std::wstring> batch;
+        // The dry run's lines, "@" standing for the case's folder.
+        std::string lines;
+        DWORD exitCode;
+        std::string tree;
+    } cases[] = {
+        // The extension is the one of the name the file was given by, not of the temporary name
+        // its folder moved aside under.
+        {"a file with no dot before its folder",
+         {L"D\\X\\notes"},
+         {L"D\\X\\notes", L"D\\X"},
+         "@\\D\\X\\notes -> @\\D\\B\\A\n@\\D\\X -> @\\D\\B\n",
+         0,
+         "D\\\nD\\B\\\nD\\B\\A=D\\X\\notes\n"},
+        {"a folder with no dot before the folder that holds it",
+         {L"D\\P\\Q\\f.txt"},
+         {L"D\\P\\Q", L"D\\P"},
+         "@\\D\\P\\Q -> @\\D\\B\\A\n@\\D\\P -> @\\D\\B\n",
+         0,
+         "D\\\nD\\B\\\nD\\B\\A\\\nD\\B\\A\\f.txt=D\\P\\Q\\f.txt\n"},
+        // F\A keeps its name (a folder holding a file of the batch stands at its new path F\C), so
+        // report, whose new name is A, keeps its own.
+        {"a file that keeps its name keeps it from another",
+         {L"F\\report", L"F\\C\\y", L"F\\A"},
+         {L"F\\report", L"F\\C\\y", L"F\\A"},
+         "refused: @\\F\\report (a file that keeps its name holds its new path)\n@\\F\\C\\y -> @\\F\\C\\B\n"
+         "refused: @\\F\\A (a folder holding files of the batch stands at its new path)\n",
+         3,
+         "F\\\nF\\A=F\\A\nF\\C\\\nF\\C\\B=F\\C\\y\nF\\report=F\\report\n"},
+    };
+    for (const auto& c : cases) {
+        const std::wstring caseFolder = Make(FromUtf8(c.shape) + L"\\");
+        std::wstring arguments;
+        for (const std::wstring& file : c.files) {
+            Make(FromUtf8(c.shape) + L"\\" + file, ToUtf8(file));
+        }
+        for (const std::wstring& path : c.batch) {
+            arguments += L" " + Quoted(caseFolder + L"\\" + path);
+        }
+        std::string expected;
+        for (const char unit : std::string(c.lines)) {
+            expected += unit == '@' ? ToUtf8(caseFolder) : unit == '\n' ? std::string("\r\n") : std::string(1, unit);
+        }
+        const ProcessRun dryRun = RunFront(L"--dry-run" + arguments);
+        EXPECT_EQ(dryRun.standardOutput.substr(0, expected.size()), expected) << c.shape;
+        const ProcessRun run = RunFront(arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.shape << run.standardOutput;
+        EXPECT_EQ(Tree(caseFolder), c.tree) << c.shape << run.standardOutput;
+    }
+}
+
 TEST_F(RenameFrontTest, AFileSpelledWithASlashFollowsItsFolder)
 {
     // "X/f.txt" then "X": the file moves aside inside X, then X moves; both end renamed, nothing

@@ -11,6 +11,7 @@
 #include "files/FileOperation.h"
 #include "rename/FilesRenamer.h"
 #include "rename/FilesRenamerAlphabetize.h"
+#include "rename/KeptNames.h"
 #include "rename/PathSpelling.h"
 #include "rename/front/RenameFront.h"
 
@@ -174,11 +175,14 @@ RenamePrediction PredictRename(const PathList& paths)
 
     // Phase 2: the letters, in the order the files moved; the paths something else holds.
     std::vector<std::wstring> leaves(paths.size());
+    std::vector<std::wstring> newPaths(order.size());
+    std::vector<std::wstring> oldPaths(order.size());
     for (std::size_t position = 0; position < order.size(); ++position) {
         const std::size_t i = order[position];
         RenamePrediction::File& file = prediction.files[i];
+        oldPaths[position] = resolved[i];
         const std::wstring held = moved.Held(resolved[i]);
-        const std::wstring extension = ExtensionOf(held);
+        const std::wstring extension = ExtensionOf(resolved[i]);
         const std::wstring newHeld =
             ReachableNewPath(FolderOf(held), static_cast<wchar_t>(L'A' + position % 26),
                              static_cast<std::uint32_t>(position / 26 + 1), extension);
@@ -206,6 +210,13 @@ RenamePrediction PredictRename(const PathList& paths)
         }
         file.fate = Fate::Renamed;
         leaves[i] = newLeaf;
+        newPaths[position] = newPath;
+    }
+    for (const std::size_t position : KeepOldNamesFree(newPaths, oldPaths)) {
+        const std::size_t i = order[position];
+        prediction.files[i] = {Fate::Refused, {}, L"a file that keeps its name holds its new path"};
+        leaves[i] = resolved[i].substr(resolved[i].rfind(L'\\'));
+        ++failures;
     }
 
     // Phase 3: a folder of the batch takes its new name after everything inside it, so where a
