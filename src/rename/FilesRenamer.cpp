@@ -15,7 +15,6 @@
 #include "platform/UniqueHandle.h"
 #include "rename/KeptNames.h"
 #include "rename/PathSpelling.h"
-#include "rename/PlaceholderFiles.h"
 #include "rename/UnwindGuard.h"
 
 namespace {
@@ -244,49 +243,51 @@ std::int32_t FilesRenamer::RenameToTemporaryNames()
     oldNames.reserve(sources.size());
     movedSources.reserve(sources.size());
     std::int32_t missing = 0;
-    std::vector<std::size_t> members;
+    std::vector<GroupEntry> group;
     for (std::size_t s = 0; s < sources.size();) {
-        s = GatherGroup(s, members, missing);
-        if (!RenameGroupAside(members, missing)) {
+        s = GatherGroup(s, group);
+        if (!RenameGroupAside(group, missing)) {
             return -1;
         }
     }
     return missing;
 }
 
-std::size_t FilesRenamer::GatherGroup(std::size_t first, std::vector<std::size_t>& members, std::int32_t& missing)
+std::size_t FilesRenamer::GatherGroup(std::size_t first, std::vector<GroupEntry>& group)
 {
     // Without an observer there is nothing to record at once, and each file's placeholder is made
     // just before the file moves: a group of one.
     const std::size_t largest = observer == nullptr ? 1 : filesPerGroup;
-    members.clear();
+    group.clear();
+    std::size_t members = 0;
     // A source that lies in a member, or is one, exists or not only once that member has moved:
     // it starts the next group.
     std::set<std::wstring> memberKeys;
     std::size_t s = first;
-    for (; s < sources.size() && members.size() < largest; ++s) {
+    for (; s < sources.size() && members < largest; ++s) {
         const std::wstring& source = resolvedSources[s];
         if (!memberKeys.empty() && LiesInOrIs(CaseFolded(source), memberKeys)) {
             break;
         }
-        if (!PathFileExistsW(source.c_str())) {
-            DiagnosticStream() << L"1. File doesn't exist: ";
-            WriteUtf8(sources[s], true, DiagnosticStream());
-            ++missing;
-            continue;
-        }
-        members.push_back(s);
-        if (largest > 1) {
-            memberKeys.insert(CaseFolded(source));
+        const bool exists = PathFileExistsW(source.c_str()) != FALSE;
+        group.push_back({s, exists});
+        if (exists) {
+            ++members;
+            if (largest > 1) {
+                memberKeys.insert(CaseFolded(source));
+            }
         }
     }
     return s;
 }
 
-bool FilesRenamer::RenameGroupAside(const std::vector<std::size_t>& members, std::int32_t& missing)
+bool FilesRenamer::RenameGroupAside(const std::vector<GroupEntry>& group, std::int32_t& missing)
 {
-    if (members.empty()) {
-        return true;
+    std::vector<std::size_t> members;
+    for (const GroupEntry& entry : group) {
+        if (entry.exists) {
+            members.push_back(entry.source);
+        }
     }
     // Each member's folder, then each member's move: the observer hears of every temporary name
     // about to be made, and of every move, before the first of them.
@@ -295,113 +296,131 @@ bool FilesRenamer::RenameGroupAside(const std::vector<std::size_t>& members, std
         const FileMachine record(ownerWindow, resolvedSources[members[k]]);
         record.GetFolder(steps[k].from);
     }
-    if (!AnnounceRun(RenameObserver::Step::TemporaryName, steps)) {
+    if (!members.empty() && !AnnounceRun(RenameObserver::Step::TemporaryName, steps)) {
         return false;
     }
+    // The temporary names, up to the first that cannot be made (or recorded): that member stops
+    // the batch once the members before it have moved, as it would have in a group of its own.
     PlaceholderFiles placeholders(members.size());
-    for (std::size_t k = 0; k < members.size(); ++k) {
-        const std::wstring& folder = steps[k].from;
-        if (!Announce(RenameObserver::Step::TemporaryName, folder, {})) {
-            return false;
+    std::size_t made = 0;
+    bool recorded = true;
+    for (; made < members.size(); ++made) {
+        const std::wstring& folder = steps[made].from;
+        recorded = Announce(RenameObserver::Step::TemporaryName, folder, {});
+        if (!recorded) {
+            break;
         }
         if (!CanHoldTemporaryNames(folder) || !placeholders.Make(folder)) {
-            WriteLine(L"FilesRenamer::Rename: GetTempFileName failed!");
-            return false;
+            Report(RenameObserver::Step::TemporaryName, folder, {}, false);
+            break;
         }
     }
-    for (std::size_t k = 0; k < members.size(); ++k) {
+    steps.resize(made);
+    for (std::size_t k = 0; k < made; ++k) {
         steps[k] = {resolvedSources[members[k]], placeholders.Path(k)};
     }
-    if (!AnnounceRun(RenameObserver::Step::MoveAside, steps)) {
+    if (made > 0 && !AnnounceRun(RenameObserver::Step::MoveAside, steps)) {
         return false;
     }
 
-    for (std::size_t k = 0; k < members.size(); ++k) {
-        const std::size_t s = members[k];
-        const std::wstring& source = resolvedSources[s];
-        std::wstring& temporaryPath = steps[k].to;
-        if (!Announce(RenameObserver::Step::MoveAside, source, temporaryPath)) {
-            return false;
-        }
-        // The system created an empty placeholder to reserve the name; the move needs it gone.
-        DeleteFileOperation removePlaceholder(ownerWindow, temporaryPath.c_str(), false, true, false);
-        if (!removePlaceholder.Execute()) {
-            WriteLine(L"FilesRenamer::Rename: DelenteFileOperation failed!");
-            // It must not be left behind (the shell refuses, for one, a name too long for its
-            // buffers), and is gone before the step is recorded as failed: a recovery leaves a
-            // failed step alone.
-            placeholders.Remove(k);
-            Report(RenameObserver::Step::MoveAside, source, temporaryPath, false);
-            return false;
-        }
-        placeholders.Release(k);
-
-        std::wstring oldName = source;
-        if (!KeepsMovedPathsInReach(source, temporaryPath)) {
-            Report(RenameObserver::Step::MoveAside, source, temporaryPath, false);
-            DiagnosticStream() << L"FilesRenamer::Rename: Not moved, paths inside would grow too long: ";
-            WriteUtf8(sources[s], true, DiagnosticStream());
-            ++missing;
+    std::size_t k = 0;
+    for (const GroupEntry& entry : group) {
+        if (!entry.exists) {
+            ReportMissing(entry.source, missing);
             continue;
         }
-        RenameFileOperation moveAside(ownerWindow, source.c_str(), temporaryPath.c_str(), false, true);
-        const bool moved = moveAside.Execute();
-        Report(RenameObserver::Step::MoveAside, source, temporaryPath, moved);
-        if (!moved) {
-            WriteLine(L"FilesRenamer::Rename: RenameFileOperation failed!");
+        if (k == made) {
+            if (recorded) {
+                WriteLine(L"FilesRenamer::Rename: GetTempFileName failed!");
+            }
             return false;
         }
-
-        temporaryNames.push_back(std::move(temporaryPath));
-        oldNames.push_back(std::move(oldName));
-        movedSources.push_back(s);
-        FollowMovedFolder(source, temporaryNames.back());
-        movedByFolder[CaseFolded(FolderOf(source))].push_back(temporaryNames.size() - 1);
+        if (!MoveOneAside(entry.source, placeholders, k++, missing)) {
+            return false;
+        }
     }
+    return true;
+}
+
+void FilesRenamer::ReportMissing(std::size_t s, std::int32_t& missing) const
+{
+    DiagnosticStream() << L"1. File doesn't exist: ";
+    WriteUtf8(sources[s], true, DiagnosticStream());
+    ++missing;
+}
+
+bool FilesRenamer::MoveOneAside(std::size_t s, PlaceholderFiles& placeholders, std::size_t k, std::int32_t& missing)
+{
+    const std::wstring& source = resolvedSources[s];
+    std::wstring temporaryPath = placeholders.Path(k);
+    if (!Announce(RenameObserver::Step::MoveAside, source, temporaryPath)) {
+        return false;
+    }
+    // The system created an empty placeholder to reserve the name; the move needs it gone.
+    DeleteFileOperation removePlaceholder(ownerWindow, temporaryPath.c_str(), false, true, false);
+    if (!removePlaceholder.Execute()) {
+        WriteLine(L"FilesRenamer::Rename: DelenteFileOperation failed!");
+        // It must not be left behind (the shell refuses, for one, a name too long for its
+        // buffers), and is gone before the step is recorded as failed: a recovery leaves a
+        // failed step alone.
+        placeholders.Remove(k);
+        Report(RenameObserver::Step::MoveAside, source, temporaryPath, false);
+        return false;
+    }
+    placeholders.Release(k);
+
+    if (!KeepsMovedPathsInReach(source, temporaryPath)) {
+        Report(RenameObserver::Step::MoveAside, source, temporaryPath, false);
+        DiagnosticStream() << L"FilesRenamer::Rename: Not moved, paths inside would grow too long: ";
+        WriteUtf8(sources[s], true, DiagnosticStream());
+        ++missing;
+        return true;
+    }
+    // Copied before the move: once the file has moved, recording it must not need memory.
+    std::wstring oldName = source;
+    RenameFileOperation moveAside(ownerWindow, source.c_str(), temporaryPath.c_str(), false, true);
+    const bool moved = moveAside.Execute();
+    Report(RenameObserver::Step::MoveAside, source, temporaryPath, moved);
+    if (!moved) {
+        WriteLine(L"FilesRenamer::Rename: RenameFileOperation failed!");
+        return false;
+    }
+
+    temporaryNames.push_back(std::move(temporaryPath));
+    oldNames.push_back(std::move(oldName));
+    movedSources.push_back(s);
+    FollowMovedFolder(source, temporaryNames.back());
+    movedByFolder.Add(FolderOf(source), temporaryNames.size() - 1);
     return true;
 }
 
 void FilesRenamer::FollowMovedFolder(const std::wstring& from, const std::wstring& to)
 {
-    // Folders at `from` and below it sort together, between "FROM" and "FROM]" (']' follows '\').
-    const std::wstring key = CaseFolded(from);
-    const auto first = movedByFolder.lower_bound(key);
-    const auto last = movedByFolder.lower_bound(key + L"]");
-    std::vector<std::pair<std::wstring, std::vector<std::size_t>>> followed;
     // Every new string is made before any recorded path changes, so that running out of memory
     // half-way leaves the record as it was.
     std::vector<std::pair<std::size_t, std::pair<std::wstring, std::wstring>>> rebased;
-    for (auto it = first; it != last; ++it) {
-        if (it->first == key || IsInsideFolder(it->first, key)) {
-            for (const std::size_t i : it->second) {
-                rebased.emplace_back(i, std::make_pair(Rebased(temporaryNames[i], from, to), Rebased(oldNames[i], from, to)));
-            }
-            followed.emplace_back(CaseFolded(Rebased(it->first, key, to)), it->second);
-        }
+    for (const std::size_t i : movedByFolder.Inside(from)) {
+        rebased.emplace_back(i, std::make_pair(Rebased(temporaryNames[i], from, to), Rebased(oldNames[i], from, to)));
     }
     for (auto& [i, paths] : rebased) {
         temporaryNames[i] = std::move(paths.first);
         oldNames[i] = std::move(paths.second);
     }
-    for (auto it = first; it != last;) {
-        it = (it->first == key || IsInsideFolder(it->first, key)) ? movedByFolder.erase(it) : std::next(it);
-    }
-    for (auto& [folder, positions] : followed) {
-        auto& list = movedByFolder[folder];
-        list.insert(list.end(), positions.begin(), positions.end());
-    }
+    movedByFolder.Move(from, to);
 }
 
 void FilesRenamer::FollowMovedFolderInStranded(const std::wstring& from, const std::wstring& to)
 {
-    for (auto& [where, oldName] : strandedFiles) {
-        if (IsInsideFolder(where, from)) {
-            where = Rebased(where, from, to);
-        }
-        if (IsInsideFolder(oldName, from)) {
-            oldName = Rebased(oldName, from, to);
-        }
+    if (strandedByFolder.Empty()) {
+        return;
     }
+    // A stranded file's temporary and old names lie in one folder.
+    for (const std::size_t k : strandedByFolder.Inside(from)) {
+        auto& [where, oldName] = strandedFiles[k];
+        where = Rebased(where, from, to);
+        oldName = Rebased(oldName, from, to);
+    }
+    strandedByFolder.Move(from, to);
 }
 
 std::int32_t FilesRenamer::RenameToNewNames()
@@ -487,16 +506,10 @@ void FilesRenamer::UndoAfterException()
 
 bool FilesRenamer::KeepsMovedPathsInReach(const std::wstring& source, const std::wstring& temporaryPath) const
 {
-    const std::wstring key = CaseFolded(source);
-    const auto last = movedByFolder.lower_bound(key + L"]");
-    for (auto it = movedByFolder.lower_bound(key); it != last; ++it) {
-        if (it->first == key || IsInsideFolder(it->first, key)) {
-            for (const std::size_t i : it->second) {
-                const std::size_t longest = std::max(temporaryNames[i].size(), oldNames[i].size());
-                if (longest - source.size() + temporaryPath.size() > longestShellPath) {
-                    return false;
-                }
-            }
+    for (const std::size_t i : movedByFolder.Inside(source)) {
+        const std::size_t longest = std::max(temporaryNames[i].size(), oldNames[i].size());
+        if (longest - source.size() + temporaryPath.size() > longestShellPath) {
+            return false;
         }
     }
     return true;
@@ -504,12 +517,7 @@ bool FilesRenamer::KeepsMovedPathsInReach(const std::wstring& source, const std:
 
 bool FilesRenamer::HoldsMovedFiles(const std::wstring& path) const
 {
-    const std::wstring key = CaseFolded(path);
-    if (movedByFolder.count(key) != 0) {
-        return true;
-    }
-    const auto inside = movedByFolder.lower_bound(key + L"\\");
-    return inside != movedByFolder.end() && IsInsideFolder(inside->first, key);
+    return movedByFolder.HoldsAny(path);
 }
 
 void FilesRenamer::NoteTakenPath(std::wstring& newPath, std::vector<std::wstring>& takenPaths) const
@@ -573,6 +581,7 @@ void FilesRenamer::MoveBack(std::size_t i)
         FollowMovedFolderInStranded(temporaryNames[i], oldNames[i]);
     } else {
         strandedFiles.emplace_back(temporaryNames[i], oldNames[i]);
+        strandedByFolder.Add(FolderOf(temporaryNames[i]), strandedFiles.size() - 1);
     }
 }
 
@@ -587,6 +596,7 @@ void FilesRenamer::ReportStrandedFiles()
         DiagnosticStream() << L")" << std::endl;
     }
     strandedFiles.clear();
+    strandedByFolder.Clear();
 }
 
 void FilesRenamer::ReportUnexpectedError(OperationResult& result)

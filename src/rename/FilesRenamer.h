@@ -10,7 +10,9 @@
 
 #include "files/QuillmossElement.h"
 #include "rename/OperationResult.h"
+#include "rename/FolderIndex.h"
 #include "rename/PathList.h"
+#include "rename/PlaceholderFiles.h"
 #include "rename/RenameObserver.h"
 
 // Renames a set of files in bulk so that no new name ever collides with a name another member of
@@ -84,13 +86,24 @@ private:
     bool ResolveSources();
     // Phase 1: the number of sources that did not exist, or -1 when a step failed.
     std::int32_t RenameToTemporaryNames();
-    // The sources from `first` on that phase 1 can take as one group: its members exist while
-    // none of them has moved, since none lies in or is another (see RenameGroupAside). Adds the
-    // missing ones to `missing`, and returns the position after the group.
-    std::size_t GatherGroup(std::size_t first, std::vector<std::size_t>& members, std::int32_t& missing);
-    // Moves the group's members aside: first a temporary name for each, then the moves. False
-    // when a step failed.
-    bool RenameGroupAside(const std::vector<std::size_t>& members, std::int32_t& missing);
+    // A source of a group of phase 1, and whether it exists.
+    struct GroupEntry {
+        std::size_t source;
+        bool exists;
+    };
+    // The sources from `first` on that phase 1 can take as one group: whether each exists is
+    // known before any of them moves, since none lies in or is another (see RenameGroupAside).
+    // Returns the position after the group.
+    std::size_t GatherGroup(std::size_t first, std::vector<GroupEntry>& group);
+    // Moves the group's existing members aside: first a temporary name for each, then the moves,
+    // writing every line where a run of groups of one would write it, and taking no step for a
+    // source after the one that failed. Adds the missing ones to `missing`. False when a step
+    // failed.
+    bool RenameGroupAside(const std::vector<GroupEntry>& group, std::int32_t& missing);
+    // Moves source `s` aside to its placeholder `k` of `placeholders`. Counts it in `missing`
+    // when it stays (see KeepsMovedPathsInReach); false when a step failed.
+    bool MoveOneAside(std::size_t s, PlaceholderFiles& placeholders, std::size_t k, std::int32_t& missing);
+    void ReportMissing(std::size_t s, std::int32_t& missing) const;
     // Phase 3: the number of files whose rename to the new name failed.
     std::int32_t RenameToNewNames();
     // Every file still under its temporary name back to its old name (after a decline, a failed
@@ -123,9 +136,10 @@ private:
     std::size_t settledCount = 0;
     std::vector<bool> renamedToNewNames;
     // Positions of moved files by the folder that holds them (compared without case).
-    std::map<std::wstring, std::vector<std::size_t>> movedByFolder;
+    FolderIndex movedByFolder;
     // Files left under a temporary name: (where it is, its old name).
     std::vector<std::pair<std::wstring, std::wstring>> strandedFiles;
+    FolderIndex strandedByFolder;
     RenameObserver* observer = nullptr;
 };
 

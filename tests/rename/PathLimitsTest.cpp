@@ -8,6 +8,8 @@
 #include "platform/UniqueHandle.h"
 #include "rename/OperationRunner.h"
 #include "rename/front/DryRun.h"
+#include "rename/journal/JournalReader.h"
+#include "rename/journal/RenameJournal.h"
 #include "tests/rename/RenameFixture.h"
 
 namespace {
@@ -76,6 +78,73 @@ TEST_P(SourceLengthTest, ASourceWorksOrFailsWithItsOwnOutcome)
     }
     if (result.statusCode == SomeFilesFailed) {
         EXPECT_NE(text.find(L"1. File doesn't exist: "), std::wstring::npos);
+    }
+}
+
+// Every name below `root`, folders followed by a backslash and their contents.
+std::vector<std::wstring> TreeOf(const std::wstring& root)
+{
+    std::vector<std::wstring> tree;
+    for (const std::wstring& name : ListFolder(root)) {
+        const std::wstring path = root + L"\\" + name;
+        if (IsFolder(path)) {
+            tree.push_back(name + L"\\");
+            for (const std::wstring& inside : TreeOf(path)) {
+                tree.push_back(name + L"\\" + inside);
+            }
+        } else {
+            tree.push_back(name);
+        }
+    }
+    return tree;
+}
+
+TEST_F(PathLimitsTest, AJournalChangesNoLineAndNoFileWhenPhaseOneFails)
+{
+    // The second file that exists fails phase 1: no temporary name can be made in its folder, or
+    // its path is too long for the shell to move it. Grouping the moves aside for the journal
+    // must not show: the same lines in the same order, the same files, nothing for the sources
+    // after the one that failed.
+    const std::wstring noTemporaryName = Make(std::wstring(247 - folder.size() - 1, L'n') + L"\\f.txt");
+    const std::wstring cannotMove = MakeFileOfLength(DeepFolder(), 259);
+    for (const std::wstring& failing : {noTemporaryName, cannotMove}) {
+        const PathList paths{Make(L"first.txt"), At(L"missing one.txt"), failing, Make(L"third.txt"),
+                             At(L"missing two.txt")};
+        const std::vector<std::wstring> before = TreeOf(folder);
+        std::wstring lines[2];
+        OperationResult results[2];
+        std::vector<std::wstring> after[2];
+        for (const bool journaled : {false, true}) {
+            const std::size_t start = diagnostics.Text().size();
+            PathList given = paths;
+            OperationRunner runner;
+            if (journaled) {
+                const std::wstring journalPath = MakeTemporaryFilePath(L"journal");
+                std::wstring problem;
+                {
+                    RenameJournal journal;
+                    ASSERT_TRUE(journal.Create(journalPath, "rename", problem)) << ToUtf8(problem);
+                    runner.Alphabetize(results[1], given, journal);
+                    journal.Finish(results[1]);
+                }
+                // A recovery or an undo can read what it wrote.
+                JournalContents contents;
+                EXPECT_TRUE(ReadJournal(journalPath, contents, problem)) << ToUtf8(problem);
+                DeleteFileW(journalPath.c_str());
+            } else {
+                runner.Alphabetize(results[0], given);
+            }
+            lines[journaled ? 1 : 0] = diagnostics.Text().substr(start);
+            after[journaled ? 1 : 0] = TreeOf(folder);
+        }
+        EXPECT_EQ(lines[1], lines[0]) << ToUtf8(failing);
+        EXPECT_EQ(results[0].statusCode, UnexpectedError);
+        EXPECT_EQ(results[1].statusCode, results[0].statusCode);
+        EXPECT_EQ(after[0], before);
+        EXPECT_EQ(after[1], before);
+        // The missing source after the failing one is never looked at.
+        EXPECT_NE(lines[0].find(L"1. File doesn't exist: " + paths[1] + L"\n"), std::wstring::npos);
+        EXPECT_EQ(lines[0].find(L"missing two"), std::wstring::npos) << ToUtf8(lines[0]);
     }
 }
 

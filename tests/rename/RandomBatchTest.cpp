@@ -30,6 +30,8 @@
 #include "rename/OperationRunner.h"
 #include "rename/PathSpelling.h"
 #include "rename/front/DryRun.h"
+#include "rename/journal/JournalReader.h"
+#include "rename/journal/RenameJournal.h"
 #include "support/MessageBoxAnswerer.h"
 #include "support/TestFiles.h"
 #include "support/TestProcess.h"
@@ -316,7 +318,7 @@ private:
     void BuildTree()
     {
         static const std::vector<std::wstring> folderNames = {L"F\u00fcr", L"data", L"Ordner.\u00e4", L"x.y",
-                                                              L"\u211d\u2211 set"};
+                                                              L"\u211d\u2211 set", L"P"};
         const int folderCount = std::uniform_int_distribution<int>(1, 3)(random);
         std::set<std::wstring> used;
         for (int f = 0; f < folderCount; ++f) {
@@ -334,6 +336,11 @@ private:
                 const std::wstring sub = Chance(0.5) && !PathExists(letter) ? letter : folder + L"\\Photos.2009";
                 AddFolder(sub);
                 FillFolder(sub, std::uniform_int_distribution<int>(0, 2)(random));
+                if (Chance(0.5)) {
+                    // A third level, named without a dot, as is a folder of letters.
+                    AddFolder(sub + L"\\Q");
+                    FillFolder(sub + L"\\Q", std::uniform_int_distribution<int>(1, 3)(random));
+                }
             }
         }
     }
@@ -568,18 +575,41 @@ private:
             ParseSummary(run.standardError);
             EXPECT_EQ(run.exitCode, static_cast<DWORD>(result.statusCode));
         } else {
+            // Most batches run as people get them, with a journal; it must change nothing the
+            // batch does, and read back as a finished journal.
+            const std::wstring journalPath = MakeTemporaryFilePath(L"random journal");
+            struct Removed {
+                const std::wstring& path;
+                ~Removed() { DeleteFileW(path.c_str()); }
+            } removeTheJournal{journalPath};
+            RenameJournal journal;
+            std::wstring problem;
+            const bool journaled = Chance(0.7) && journal.Create(journalPath, "rename", problem);
             TriggerBuffer buffer;
             ArmTrigger(buffer);
             std::wstreambuf* previous = DiagnosticStream().rdbuf(&buffer);
             if (fault == Fault::ComputeFails || fault == Fault::ComputeDeclines || fault == Fault::ComputeNamesTooFew) {
                 FailingRenamer renamer(batch, fault);
+                if (journaled) {
+                    renamer.Observe(journal);
+                }
                 renamer.Rename(result);
             } else {
                 OperationRunner runner;
                 PathList paths = batch;
-                runner.Alphabetize(result, paths);
+                if (journaled) {
+                    runner.Alphabetize(result, paths, journal);
+                } else {
+                    runner.Alphabetize(result, paths);
+                }
             }
             DiagnosticStream().rdbuf(previous);
+            if (journaled) {
+                journal.Finish(result);
+                JournalContents contents;
+                EXPECT_TRUE(ReadJournal(journalPath, contents, problem) && contents.finished)
+                    << "the batch's journal: " << ToUtf8(problem);
+            }
             output.clear();
             for (const wchar_t unit : buffer.text) {
                 output.push_back(unit);

@@ -215,6 +215,9 @@ public:
         return broken;
     }
 
+    // The folders of every move aside planned, reached or not.
+    const std::set<std::wstring>& PlannedAsideFolders() const { return plannedAsideFolders; }
+
     // The steps of the last plan the journal does not reach come after every recorded step.
     void Finish()
     {
@@ -245,6 +248,9 @@ private:
         if (!broken.empty()) {
             return broken;
         }
+        if (step.kind == recordMoveAside) {
+            plannedAsideFolders.insert(CaseFolded(FolderOf(step.from)));
+        }
         // A new plan, which a step of another kind starts too, ends the one before: its steps
         // not reached never will be.
         if (!continuesPlan || plan.steps.empty() || plan.steps.front().kind != step.kind) {
@@ -257,15 +263,19 @@ private:
 
     JournalContents& journal;
     Plan plan;
+    std::set<std::wstring> plannedAsideFolders;
 };
 
-// A temporary name is asked for in the folder of a file about to move aside: a "name" record
-// whose folder no move aside leaves from is not the writer's. Those after the last recorded move
-// aside are the batch's last asks, whose moves it may never have got to record, or whose plan a
-// lost tail cut short. Empty, or why not and the line.
-std::wstring CheckNamedFolders(const JournalContents& journal, std::size_t& line)
+// A temporary name is asked for in the folder of a file about to move aside, which the writer
+// plans before the first move of its group: a "name" record whose folder no move aside (planned,
+// or taken) leaves from is not the writer's, unless it failed (the file it was for stops the
+// batch before its move is planned). Those after the last recorded move aside are the batch's last
+// asks, whose moves it may never have got to record, or whose plan a lost tail cut short. Empty,
+// or why not and the line.
+std::wstring CheckNamedFolders(const JournalContents& journal, const std::set<std::wstring>& plannedAsideFolders,
+                               std::size_t& line)
 {
-    std::set<std::wstring> asideFolders;
+    std::set<std::wstring> asideFolders = plannedAsideFolders;
     std::size_t lastAside = 0;
     for (std::size_t k = 0; k < journal.steps.size(); ++k) {
         const JournalStep& step = journal.steps[k];
@@ -276,7 +286,7 @@ std::wstring CheckNamedFolders(const JournalContents& journal, std::size_t& line
     }
     for (std::size_t k = 0; k < lastAside; ++k) {
         const JournalStep& step = journal.steps[k];
-        if (step.kind != recordTemporaryName) {
+        if (step.kind != recordTemporaryName || step.outcome == JournalStep::Outcome::Failed) {
             continue;
         }
         std::wstring folder = CaseFolded(step.from);
@@ -406,7 +416,7 @@ bool ReadJournal(const std::wstring& path, JournalContents& journal, std::wstrin
     }
     parser.Finish();
     std::size_t badLine = 0;
-    const std::wstring broken = CheckNamedFolders(journal, badLine);
+    const std::wstring broken = CheckNamedFolders(journal, parser.PlannedAsideFolders(), badLine);
     if (!broken.empty()) {
         problem = Damaged(path, badLine, broken);
         return false;
