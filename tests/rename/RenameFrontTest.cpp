@@ -81,6 +81,11 @@ TEST(ParseRenameRequest, JournalsAreNamedByTheirFullPaths)
     const RenameRequest rename = ParseRenameRequest({L"--journal", L"sub\\..\\new.journal", L"C:\\a.txt"});
     EXPECT_EQ(rename.ownJournal.file, folder + L"new.journal");
     EXPECT_TRUE(ParseRenameRequest({L"--recover"}).journal.empty());
+    // One spelling, as a journal records the path of the journal it undoes.
+    EXPECT_EQ(ParseRenameRequest({L"--undo", L"\\\\?\\C:\\x\\j.journal"}).journal, L"C:\\x\\j.journal");
+    EXPECT_EQ(ParseRenameRequest({L"--recover", L"\\\\.\\C:\\x\\j.journal"}).journal, L"C:\\x\\j.journal");
+    EXPECT_FALSE(ParseRenameRequest({L"--undo", L"CON"}).problem.empty());
+    EXPECT_FALSE(ParseRenameRequest({L"--journal", L"\\\\.\\pipe\\j", L"C:\\a.txt"}).problem.empty());
 }
 
 TEST(ParseRenameRequest, ARelativePathAfterTheEndOfOptionsIsResolved)

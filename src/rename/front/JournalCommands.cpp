@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "diagnostics/DiagnosticStream.h"
+#include "platform/FindHandle.h"
 #include "rename/FilesRenamerRestore.h"
 #include "rename/OperationResult.h"
 #include "rename/PathSpelling.h"
@@ -24,6 +25,21 @@ namespace {
 bool Exists(const std::wstring& path)
 {
     return !path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Whether the file the batch renamed stands under the name the batch gave it. A name that differs
+// from its old one in case alone reaches the file under either: the name the folder holds tells.
+bool AtNameTheBatchGave(const BatchFile& file, KnownVolumes& volumes)
+{
+    if (!Exists(file.finalPath) || FileIdentity(file.finalPath, volumes) != file.identity) {
+        return false;
+    }
+    if (!SamePath(file.finalPath, file.oldPath)) {
+        return true;
+    }
+    WIN32_FIND_DATAW found{};
+    const FindHandle search(FindFirstFileW(file.finalPath.c_str(), &found));
+    return search.IsValid() && NameOf(file.finalPath) == found.cFileName;
 }
 
 // Text for the console: UTF-8 bytes.
@@ -73,8 +89,7 @@ bool HasSomethingToUndo(const std::wstring& journalPath)
     KnownVolumes volumes;
     const std::vector<BatchFile> files = ReplayBatch(journal);
     return std::any_of(files.begin(), files.end(), [&volumes](const BatchFile& file) {
-        return file.finalPath != file.oldPath && Exists(file.finalPath) &&
-               FileIdentity(file.finalPath, volumes) == file.identity;
+        return file.finalPath != file.oldPath && AtNameTheBatchGave(file, volumes);
     });
 }
 
@@ -141,7 +156,7 @@ UndoPlan PlanUndo(const JournalContents& journal, bool dryRun)
         }
         NoteHowFilesAreToldApart(file.identity, file.finalPath, weakNoted);
         // Only the file the batch renamed goes back; whatever took its name since is left alone.
-        if (Exists(file.finalPath) && FileIdentity(file.finalPath, volumes) == file.identity) {
+        if (AtNameTheBatchGave(file, volumes)) {
             moving.push_back(std::move(file));
         } else if (Exists(file.oldPath) && FileIdentity(file.oldPath, volumes) == file.identity) {
             ReportLine(L"already at its old name: ", file.oldPath);

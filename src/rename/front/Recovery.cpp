@@ -103,7 +103,10 @@ void Recovery::UndoMove(const JournalStep& step)
         return;
     }
     // Something stands there that cannot be told apart: nothing is removed on a guess, even empty.
-    if (there.empty()) {
+    // That includes the batch's own file, edited since, where its creation time follows its last
+    // write: it keeps the file index, which a placeholder, made while the file still had its old
+    // name, never has.
+    if (there.empty() || SameFileIndex(there, step.identity)) {
         Leave(L"left alone, cannot tell what it is: ", to, L" (at the temporary name of: ", from, {});
     } else if (disk.IsEmptyFile(to)) {
         RemovePlaceholder(to);

@@ -73,21 +73,16 @@ bool DecodeListText(const std::string& bytes, const std::wstring& listFile, std:
     return true;
 }
 
-// A file named on the command line, as a full path: a journal is found again by it later, from
-// wherever the next command runs.
-std::wstring FullPathOf(const std::wstring& path)
+// A journal named on the command line, in the one spelling of paths (see PathSpelling.h): a
+// journal is found again by its path later, from wherever the next command runs, and an undo
+// writes the path of the journal it undoes into its own, where a reader takes no other spelling.
+bool JournalPathOf(const std::wstring& given, std::wstring& path, std::wstring& problem)
 {
-    const DWORD units = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (units == 0) {
-        return path;
+    if (ResolvePath(given, path)) {
+        return true;
     }
-    std::wstring full(units, L'\0');
-    const DWORD written = GetFullPathNameW(path.c_str(), units, full.data(), nullptr);
-    if (written == 0 || written >= units) {
-        return path;
-    }
-    full.resize(written);
-    return full;
+    problem = L"no folder can hold the journal " + given;
+    return false;
 }
 
 std::string ConsoleText(const std::wstring& text)
@@ -170,7 +165,9 @@ RenameRequest ParseRenameRequest(const std::vector<std::wstring>& arguments)
                 request.problem = L"--journal needs a file";
                 return request;
             }
-            request.ownJournal.file = FullPathOf(arguments[++i]);
+            if (!JournalPathOf(arguments[++i], request.ownJournal.file, request.problem)) {
+                return request;
+            }
             journalGiven = true;
         } else if (argument == L"--no-journal") {
             request.ownJournal.none = true;
@@ -200,8 +197,8 @@ RenameRequest ParseRenameRequest(const std::vector<std::wstring>& arguments)
             request.problem = L"--recover writes no journal of its own";
         } else {
             // The journal is optional: without one, the newest suitable one is used.
-            if (!given.empty()) {
-                request.journal = FullPathOf(given.front());
+            if (!given.empty() && !JournalPathOf(given.front(), request.journal, request.problem)) {
+                return request;
             }
             request.dryRun = dryRun;
             request.action = undo ? RenameRequest::Action::Undo : RenameRequest::Action::Recover;

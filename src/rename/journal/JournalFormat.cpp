@@ -235,6 +235,14 @@ bool IsWeakIdentity(const std::string& identity)
     return identity.size() > 10 && identity.compare(8, 3, ":t:") == 0;
 }
 
+bool SameFileIndex(const std::string& first, const std::string& second)
+{
+    // "SERIAL:INDEX:" leads an identity with an index.
+    constexpr std::size_t indexEnd = 8 + 1 + 16 + 1;
+    return first.size() > indexEnd && second.size() > indexEnd && !IsWeakIdentity(first) &&
+           !IsWeakIdentity(second) && first.compare(0, indexEnd, second, 0, indexEnd) == 0;
+}
+
 std::wstring DefaultJournalFolder()
 {
     std::array<wchar_t, MAX_PATH> localAppData{};

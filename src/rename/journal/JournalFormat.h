@@ -62,6 +62,10 @@ bool IsMoveRecord(const std::string& kind);
 
 // Whether `identity` was made from sizes and times alone, which two files may share.
 bool IsWeakIdentity(const std::string& identity);
+// Whether two identities with a file index name the same index on the same volume: the same
+// entry, or a new one the file system gave a deleted entry's index. Their creation times may
+// still differ where a file system reports the last write as the creation time.
+bool SameFileIndex(const std::string& first, const std::string& second);
 
 // Where journals live unless the command line says otherwise: "Quillmoss\Journal" under the
 // user's local application-data folder; empty when the system names no such folder.
