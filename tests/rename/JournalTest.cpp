@@ -186,6 +186,29 @@ TEST_F(JournalFrontTest, AnUndoAfterYesNamesWhatStaysInTheRecycleBin)
     EXPECT_FALSE(PathExists(At(L"Sub\\B.txt")));
 }
 
+TEST_F(JournalFrontTest, AnUndosDryRunNamesWhatStandsAtAnOldNameAndTheQuestion)
+{
+    Make(L"photos\\p1.jpg", "p1");
+    const std::wstring j1 = At(L"j1.journal");
+    ASSERT_EQ(RenameWithJournal(j1, {L"photos"}).exitCode, 0u);
+    Make(L"photos\\new.jpg", "new");
+
+    const ProcessRun dryRun = Run(L"--undo --dry-run " + Quoted(j1));
+    EXPECT_EQ(dryRun.exitCode, 0u);
+    EXPECT_EQ(dryRun.standardOutput, Utf8(At(L"A")) + " -> " + Utf8(At(L"photos")) + "\ntaken: " +
+                                         Utf8(At(L"photos")) +
+                                         "\nwould undo: 1 back to their old names, 0 left\n"
+                                         "would ask once; after Yes what is taken goes to the recycle bin, after No "
+                                         "nothing is undone\n");
+    // As it said: after No, nothing is undone.
+    MessageBoxAnswerer answerer(IDNO);
+    const ProcessRun undo = Run(L"--no-journal --undo " + Quoted(j1));
+    EXPECT_EQ(answerer.Stop().size(), 1u);
+    EXPECT_EQ(undo.exitCode, 6u) << undo.standardOutput;
+    EXPECT_EQ(ReadFileBytes(At(L"photos\\new.jpg")), "new");
+    EXPECT_EQ(ReadFileBytes(At(L"A\\p1.jpg")), "p1");
+}
+
 TEST_F(JournalFrontTest, AnUndoLeavesAloneAndNamesFilesChangedSince)
 {
     Make(L"a.txt", "a");

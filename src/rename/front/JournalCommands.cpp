@@ -98,6 +98,8 @@ struct UndoPlan {
     PathList paths;
     std::vector<std::wstring> names;
     std::int32_t left = 0;
+    // For a dry run: old names something outside the undo stands at.
+    std::vector<std::wstring> taken;
 };
 
 // Where the engine gives a file of the undo its old name: in the folder it is in now (a folder of
@@ -179,6 +181,20 @@ UndoPlan PlanUndo(const JournalContents& journal, bool dryRun)
         }
     }
     KeepNamesOfFilesLeftAlone(moving, std::move(held), plan.left);
+    if (dryRun) {
+        // Once every file of the undo has left the name it has now, whatever still stands at an
+        // old name is outside it: the engine asks once, and after Yes recycles it.
+        std::set<std::wstring> leaving;
+        for (const BatchFile& file : moving) {
+            leaving.insert(CaseFolded(file.finalPath));
+        }
+        for (const BatchFile& file : moving) {
+            const std::wstring destination = Destination(file);
+            if (Exists(destination) && leaving.count(CaseFolded(destination)) == 0) {
+                plan.taken.push_back(destination);
+            }
+        }
+    }
     for (BatchFile& file : moving) {
         if (dryRun) {
             ReportLine(L"", file.finalPath, L" -> ", file.oldPath, L"");
@@ -267,8 +283,16 @@ int RunUndo(const std::wstring& journalPath, bool dryRun, const JournalChoice& o
         }
     }
     if (dryRun) {
+        for (const std::wstring& taken : plan.taken) {
+            ReportLine(L"taken: ", taken);
+        }
         DiagnosticStream() << L"would undo: " << plan.paths.size() << L" back to their old names, " << plan.left
                            << L" left" << std::endl;
+        if (!plan.taken.empty()) {
+            DiagnosticStream() << L"would ask once; after Yes what is taken goes to the recycle bin, after No "
+                                  L"nothing is undone"
+                               << std::endl;
+        }
         return 0;
     }
 
