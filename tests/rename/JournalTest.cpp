@@ -522,6 +522,29 @@ TEST_F(JournalFrontTest, ARecoveryRunAgainMovesNothingTwice)
     EXPECT_EQ(LastLine(ReadFileBytes(j1)), "end\trecovered");
 }
 
+TEST_F(JournalFrontTest, ARecoveryLeavesAFileTheBatchPutBackWhereItIs)
+{
+    // The batch moved a.txt aside and back, then died; someone's file took the temporary name
+    // since. a.txt is home: nothing moves, nothing is left.
+    Make(L"a.txt", "a");
+    Make(L"qms5.tmp", "someone's");
+    const std::string a = Utf8(At(L"a.txt"));
+    const std::string temporary = Utf8(At(L"qms5.tmp"));
+    const std::wstring journal = At(L"j1.journal");
+    WriteFileBytes(journal, Header() + AsideRecords(a, temporary, IdentityOf(At(L"a.txt"))) + "plan\tback\t" +
+                                temporary + "\t" + a + "\nback\t" + temporary + "\t" + a + "\ndone\n");
+    const auto before = Snapshot(folder);
+    const ProcessRun recover = Run(L"--recover " + Quoted(journal));
+    EXPECT_EQ(recover.exitCode, 0u) << recover.standardOutput;
+    EXPECT_EQ(recover.standardOutput, "recovered: 0 put back, 0 placeholders removed, 0 left\n");
+    auto after = Snapshot(folder);
+    after.erase(L"j1.journal");
+    auto expected = before;
+    expected.erase(L"j1.journal");
+    EXPECT_EQ(after, expected) << Describe(after);
+    DeleteFileW(At(L"qms5.tmp").c_str());
+}
+
 TEST_F(JournalFrontTest, AJournalThatBreaksAWriterRuleIsRefusedWholeAndNothingMoves)
 {
     // Each journal would move a file somewhere if it were trusted: the file lies where its step

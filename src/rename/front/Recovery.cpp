@@ -82,6 +82,11 @@ void Recovery::UndoMove(const JournalStep& step)
             there = disk.Identity(to);
         }
     }
+    // A move back put its entry where the batch found it (in its folder, wherever that is now):
+    // undoing it would only move the entry out and back in, through a name that may be taken.
+    if (step.kind == recordMoveBack && there == step.identity) {
+        return;
+    }
     if (there == step.identity) {
         if (disk.Exists(from)) {
             Leave(aside ? L"left alone, something else stands at its old name: "
