@@ -207,6 +207,17 @@ TEST_F(JournalFrontTest, AnUndosDryRunNamesWhatStandsAtAnOldNameAndTheQuestion)
     EXPECT_EQ(undo.exitCode, 6u) << undo.standardOutput;
     EXPECT_EQ(ReadFileBytes(At(L"photos\\new.jpg")), "new");
     EXPECT_EQ(ReadFileBytes(At(L"A\\p1.jpg")), "p1");
+
+    // A file of the batch held open stops the undo before anything moves, as its dry run says.
+    Make(L"x.txt", "x");
+    const std::wstring j2 = At(L"j2.journal");
+    ASSERT_EQ(RenameWithJournal(j2, {L"x.txt"}).exitCode, 0u);
+    const UniqueHandle held(
+        CreateFileW(At(L"A.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const ProcessRun openDryRun = Run(L"--undo --dry-run " + Quoted(j2));
+    EXPECT_EQ(openDryRun.standardOutput, Utf8(At(L"A.txt")) + " -> " + Utf8(At(L"x.txt")) + "\nopen: " +
+                                             Utf8(At(L"A.txt")) + "\nwould undo nothing: a file of the batch is open\n");
+    EXPECT_EQ(Run(L"--no-journal --undo " + Quoted(j2)).exitCode, 4u);
 }
 
 TEST_F(JournalFrontTest, AnUndoLeavesAloneAndNamesFilesChangedSince)

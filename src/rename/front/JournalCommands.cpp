@@ -10,6 +10,7 @@
 
 #include "diagnostics/DiagnosticStream.h"
 #include "platform/FindHandle.h"
+#include "rename/FilesRenamer.h"
 #include "rename/FilesRenamerRestore.h"
 #include "rename/OperationResult.h"
 #include "rename/PathSpelling.h"
@@ -283,6 +284,13 @@ int RunUndo(const std::wstring& journalPath, bool dryRun, const JournalChoice& o
         }
     }
     if (dryRun) {
+        // The engine probes every file before it moves any, and stops at the first one open.
+        const auto open = std::find_if(plan.paths.begin(), plan.paths.end(), IsFileLocked);
+        if (open != plan.paths.end()) {
+            ReportLine(L"open: ", *open);
+            DiagnosticStream() << L"would undo nothing: a file of the batch is open" << std::endl;
+            return 0;
+        }
         for (const std::wstring& taken : plan.taken) {
             ReportLine(L"taken: ", taken);
         }
