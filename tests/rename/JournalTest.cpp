@@ -556,6 +556,20 @@ TEST_F(JournalFrontTest, ARecoveryLeavesAFileTheBatchPutBackWhereItIs)
     DeleteFileW(At(L"qms5.tmp").c_str());
 }
 
+TEST_F(JournalFrontTest, ARecoveryNamesWhatTheBatchMayHaveRecycled)
+{
+    // A power cut kept the plan of two recycles, not their records: what is gone may be in the
+    // recycle bin, what is there was not recycled.
+    Make(L"kept.txt", "kept");
+    const std::wstring journal = At(L"j1.journal");
+    WriteFileBytes(journal, Header() + "plan\trecycle\t" + Utf8(At(L"gone.txt")) + "\t\nplan\trecycle\t" +
+                                Utf8(At(L"kept.txt")) + "\t\n");
+    const ProcessRun recover = Run(L"--recover " + Quoted(journal));
+    EXPECT_EQ(recover.exitCode, 0u) << recover.standardOutput;
+    EXPECT_EQ(recover.standardOutput, "perhaps in the recycle bin: " + Utf8(At(L"gone.txt")) +
+                                          "\nrecovered: 0 put back, 0 placeholders removed, 0 left\n");
+}
+
 TEST_F(JournalFrontTest, AJournalThatBreaksAWriterRuleIsRefusedWholeAndNothingMoves)
 {
     // Each journal would move a file somewhere if it were trusted: the file lies where its step

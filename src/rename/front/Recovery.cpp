@@ -52,8 +52,10 @@ void Recovery::Run()
         if (step.outcome == JournalStep::Outcome::Failed) {
             continue;
         }
-        if (step.kind == recordRecycle && step.recorded && !disk.Exists(step.from)) {
-            ReportLine(L"still in the recycle bin: ", step.from);
+        // A recycle the journal lost (a plan's step past its last record) happened if what stood
+        // there is gone once the batch's own files have left: it may as well be said.
+        if (step.kind == recordRecycle && !disk.Exists(step.from)) {
+            ReportLine(step.recorded ? L"still in the recycle bin: " : L"perhaps in the recycle bin: ", step.from);
         } else if (IsMoveRecord(step.kind)) {
             UndoMove(step);
         }
