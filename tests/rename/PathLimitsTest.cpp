@@ -7,7 +7,7 @@
 
 #include "platform/UniqueHandle.h"
 #include "rename/OperationRunner.h"
-#include "rename/front/DryRun.h"
+#include "bulkrename/DryRun.h"
 #include "rename/journal/JournalReader.h"
 #include "rename/journal/RenameJournal.h"
 #include "tests/rename/RenameFixture.h"

@@ -29,7 +29,7 @@
 #include "rename/FilesRenamerAlphabetize.h"
 #include "rename/OperationRunner.h"
 #include "rename/PathSpelling.h"
-#include "rename/front/DryRun.h"
+#include "bulkrename/DryRun.h"
 #include "rename/journal/JournalReader.h"
 #include "rename/journal/RenameJournal.h"
 #include "support/MessageBoxAnswerer.h"

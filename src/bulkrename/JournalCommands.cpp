@@ -1,4 +1,4 @@
-#include "rename/front/JournalCommands.h"
+#include "bulkrename/JournalCommands.h"
 
 #include <windows.h>
 
@@ -14,9 +14,9 @@
 #include "rename/FilesRenamerRestore.h"
 #include "rename/OperationResult.h"
 #include "rename/PathSpelling.h"
-#include "rename/front/Recovery.h"
-#include "rename/front/ReportLine.h"
-#include "rename/front/RenameFront.h"
+#include "bulkrename/Recovery.h"
+#include "bulkrename/ReportLine.h"
+#include "bulkrename/RenameFront.h"
 #include "rename/journal/JournalFormat.h"
 #include "rename/journal/JournalReader.h"
 #include "rename/journal/RenameJournal.h"

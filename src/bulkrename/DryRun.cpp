@@ -1,4 +1,4 @@
-#include "rename/front/DryRun.h"
+#include "bulkrename/DryRun.h"
 
 #include <windows.h>
 #include <shlwapi.h>
@@ -13,7 +13,7 @@
 #include "rename/FilesRenamerAlphabetize.h"
 #include "rename/KeptNames.h"
 #include "rename/PathSpelling.h"
-#include "rename/front/RenameFront.h"
+#include "bulkrename/RenameFront.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "rename/front/RenameFront.h"
+#include "bulkrename/RenameFront.h"
 
 #include <windows.h>
 #include <shlwapi.h>
@@ -13,8 +13,8 @@
 #include "platform/UniqueHandle.h"
 #include "rename/OperationRunner.h"
 #include "rename/PathSpelling.h"
-#include "rename/front/DryRun.h"
-#include "rename/front/RunLock.h"
+#include "bulkrename/DryRun.h"
+#include "bulkrename/RunLock.h"
 #include "rename/journal/JournalFormat.h"
 #include "rename/journal/RenameJournal.h"
 

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "rename/front/RenameFront.h"
+#include "bulkrename/RenameFront.h"
 
 int main()
 {

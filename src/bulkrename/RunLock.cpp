@@ -1,4 +1,4 @@
-#include "rename/front/RunLock.h"
+#include "bulkrename/RunLock.h"
 
 #include <windows.h>
 #include <shlobj.h>

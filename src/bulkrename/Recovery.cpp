@@ -1,4 +1,4 @@
-#include "rename/front/Recovery.h"
+#include "bulkrename/Recovery.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "rename/PathSpelling.h"
-#include "rename/front/ReportLine.h"
+#include "bulkrename/ReportLine.h"
 #include "rename/journal/JournalFormat.h"
 #include "rename/journal/JournalRules.h"
 

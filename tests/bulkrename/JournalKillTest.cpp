@@ -14,7 +14,7 @@
 
 #include "rename/PathSpelling.h"
 #include "support/MessageBoxAnswerer.h"
-#include "tests/rename/JournalProgram.h"
+#include "tests/bulkrename/JournalProgram.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "rename/OperationResult.h"
 #include "rename/PathList.h"
-#include "rename/front/JournalCommands.h"
+#include "bulkrename/JournalCommands.h"
 
 // The command line of QuillmossRename.exe, a console front over OperationRunner::Alphabetize.
 struct RenameRequest {

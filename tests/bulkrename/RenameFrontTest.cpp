@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/UniqueHandle.h"
-#include "rename/front/RenameFront.h"
+#include "bulkrename/RenameFront.h"
 #include "support/TestProcess.h"
 #include "tests/rename/RenameFixture.h"
 

@@ -11,7 +11,7 @@
 #include "rename/journal/JournalFormat.h"
 #include "rename/journal/JournalRules.h"
 #include "support/MessageBoxAnswerer.h"
-#include "tests/rename/JournalProgram.h"
+#include "tests/bulkrename/JournalProgram.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "rename/front/ReportLine.h"
+#include "bulkrename/ReportLine.h"
 
 #include "diagnostics/DiagnosticStream.h"
 

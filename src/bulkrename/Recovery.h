@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "rename/front/DiskView.h"
+#include "bulkrename/DiskView.h"
 #include "rename/journal/JournalReader.h"
 
 // Puts back the files of a batch that never finished, as its journal tells: every step that

@@ -1,4 +1,4 @@
-#include "tests/rename/JournalProgram.h"
+#include "tests/bulkrename/JournalProgram.h"
 
 #include <windows.h>
 

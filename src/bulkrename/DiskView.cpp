@@ -1,4 +1,4 @@
-#include "rename/front/DiskView.h"
+#include "bulkrename/DiskView.h"
 
 #include <windows.h>
 
