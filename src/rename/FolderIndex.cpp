@@ -12,9 +12,9 @@ std::wstring PastFolder(const std::wstring& key)
     return key + L"]";
 }
 
-bool InOrBelow(const std::wstring& folder, const std::wstring& key)
+bool InOrBelow(const std::wstring& path, const std::wstring& key)
 {
-    return folder == key || IsInsideFolder(folder, key);
+    return path == key || IsInsideFolder(path, key);
 }
 
 } // namespace
