@@ -36,9 +36,6 @@ std::int32_t CountOf(const std::vector<std::wstring>& list)
 // observer can record a group's steps at once instead of one by one, and a group's placeholders
 // stay few.
 constexpr std::size_t filesPerGroup = 512;
-// Other runs of steps are announced this many at a time: the observer's record of a run, and the
-// list it is built from, stay small however large the batch.
-constexpr std::size_t stepsPerRun = 1024;
 
 // Whether the case-folded `path`, or a folder above it, is one of `keys`.
 bool LiesInOrIs(std::wstring path, const std::set<std::wstring>& keys)
@@ -74,90 +71,7 @@ FilesRenamer::FilesRenamer(HWND owner, const PathList& paths) : QuillmossElement
 
 void FilesRenamer::Observe(RenameObserver& stepObserver)
 {
-    observer = &stepObserver;
-}
-
-bool FilesRenamer::Announce(RenameObserver::Step step, const std::wstring& from, const std::wstring& to)
-{
-    if (observer == nullptr || observer->BeforeStep(step, from, to)) {
-        return true;
-    }
-    // A step that puts a file back is taken whether or not it could be recorded.
-    if (step == RenameObserver::Step::MoveBack || step == RenameObserver::Step::Return) {
-        return true;
-    }
-    WriteLine(L"FilesRenamer::Rename: Could not record the next step, so it was not taken!");
-    return false;
-}
-
-bool FilesRenamer::AnnounceRun(RenameObserver::Step step, const std::vector<RenameObserver::StepPaths>& steps)
-{
-    if (observer == nullptr || observer->BeforeSteps(step, steps)) {
-        return true;
-    }
-    WriteLine(L"FilesRenamer::Rename: Could not record the next step, so it was not taken!");
-    return false;
-}
-
-bool FilesRenamer::AnnounceRenames(std::size_t first)
-{
-    if (observer == nullptr) {
-        return true;
-    }
-    std::vector<RenameObserver::StepPaths> steps;
-    const std::size_t end = std::min(first + stepsPerRun, temporaryNames.size());
-    steps.reserve(end - first);
-    for (std::size_t i = first; i < end; ++i) {
-        steps.push_back({temporaryNames[i], TargetOf(i)});
-    }
-    return AnnounceRun(RenameObserver::Step::Rename, steps);
-}
-
-std::size_t FilesRenamer::AnnounceMoveBacks(std::size_t first)
-{
-    const std::size_t end = std::min(first + stepsPerRun, temporaryNames.size());
-    if (observer == nullptr) {
-        return end;
-    }
-    try {
-        std::vector<RenameObserver::StepPaths> steps;
-        steps.reserve(end - first);
-        for (std::size_t i = first; i < end; ++i) {
-            steps.push_back({temporaryNames[i], oldNames[i]});
-        }
-        (void)observer->BeforeSteps(RenameObserver::Step::MoveBack, steps);
-    } catch (const std::bad_alloc&) {
-        // Each step is still announced on its own.
-    }
-    return end;
-}
-
-std::size_t FilesRenamer::AnnounceReturns(std::size_t last)
-{
-    if (observer == nullptr) {
-        return 0;
-    }
-    std::size_t lowest = last;
-    try {
-        std::vector<RenameObserver::StepPaths> steps;
-        for (std::size_t i = last + 1; i-- > 0 && steps.size() < stepsPerRun;) {
-            if (renamedToNewNames[i]) {
-                steps.push_back({newNames[i], temporaryNames[i]});
-                lowest = i;
-            }
-        }
-        (void)observer->BeforeSteps(RenameObserver::Step::Return, steps);
-    } catch (const std::bad_alloc&) {
-        // Each step is still announced on its own.
-    }
-    return lowest;
-}
-
-void FilesRenamer::Report(RenameObserver::Step step, const std::wstring& from, const std::wstring& to, bool done)
-{
-    if (observer != nullptr) {
-        observer->AfterStep(step, from, to, done);
-    }
+    announcer.Attach(stepObserver);
 }
 
 void FilesRenamer::Rename(OperationResult& result)
@@ -257,7 +171,7 @@ std::size_t FilesRenamer::GatherGroup(std::size_t first, std::vector<GroupEntry>
 {
     // Without an observer there is nothing to record at once, and each file's placeholder is made
     // just before the file moves: a group of one.
-    const std::size_t largest = observer == nullptr ? 1 : filesPerGroup;
+    const std::size_t largest = announcer.Observed() ? filesPerGroup : 1;
     group.clear();
     std::size_t members = 0;
     // A source that lies in a member, or is one, exists or not only once that member has moved:
@@ -296,7 +210,7 @@ bool FilesRenamer::RenameGroupAside(const std::vector<GroupEntry>& group, std::i
         const FileMachine record(ownerWindow, resolvedSources[members[k]]);
         record.GetFolder(steps[k].from);
     }
-    if (!members.empty() && !AnnounceRun(RenameObserver::Step::TemporaryName, steps)) {
+    if (!members.empty() && !announcer.AnnounceRun(RenameObserver::Step::TemporaryName, steps)) {
         return false;
     }
     // The temporary names, up to the first that cannot be made (or recorded): that member stops
@@ -306,12 +220,12 @@ bool FilesRenamer::RenameGroupAside(const std::vector<GroupEntry>& group, std::i
     bool recorded = true;
     for (; made < members.size(); ++made) {
         const std::wstring& folder = steps[made].from;
-        recorded = Announce(RenameObserver::Step::TemporaryName, folder, {});
+        recorded = announcer.Announce(RenameObserver::Step::TemporaryName, folder, {});
         if (!recorded) {
             break;
         }
         if (!CanHoldTemporaryNames(folder) || !placeholders.Make(folder)) {
-            Report(RenameObserver::Step::TemporaryName, folder, {}, false);
+            announcer.Report(RenameObserver::Step::TemporaryName, folder, {}, false);
             break;
         }
     }
@@ -319,7 +233,7 @@ bool FilesRenamer::RenameGroupAside(const std::vector<GroupEntry>& group, std::i
     for (std::size_t k = 0; k < made; ++k) {
         steps[k] = {resolvedSources[members[k]], placeholders.Path(k)};
     }
-    if (made > 0 && !AnnounceRun(RenameObserver::Step::MoveAside, steps)) {
+    if (made > 0 && !announcer.AnnounceRun(RenameObserver::Step::MoveAside, steps)) {
         return false;
     }
 
@@ -353,7 +267,7 @@ bool FilesRenamer::MoveOneAside(std::size_t s, PlaceholderFiles& placeholders, s
 {
     const std::wstring& source = resolvedSources[s];
     std::wstring temporaryPath = placeholders.Path(k);
-    if (!Announce(RenameObserver::Step::MoveAside, source, temporaryPath)) {
+    if (!announcer.Announce(RenameObserver::Step::MoveAside, source, temporaryPath)) {
         return false;
     }
     // The system created an empty placeholder to reserve the name; the move needs it gone.
@@ -364,13 +278,13 @@ bool FilesRenamer::MoveOneAside(std::size_t s, PlaceholderFiles& placeholders, s
         // buffers), and is gone before the step is recorded as failed: a recovery leaves a
         // failed step alone.
         placeholders.Remove(k);
-        Report(RenameObserver::Step::MoveAside, source, temporaryPath, false);
+        announcer.Report(RenameObserver::Step::MoveAside, source, temporaryPath, false);
         return false;
     }
     placeholders.Release(k);
 
     if (!KeepsMovedPathsInReach(source, temporaryPath)) {
-        Report(RenameObserver::Step::MoveAside, source, temporaryPath, false);
+        announcer.Report(RenameObserver::Step::MoveAside, source, temporaryPath, false);
         DiagnosticStream() << L"FilesRenamer::Rename: Not moved, paths inside would grow too long: ";
         WriteUtf8(sources[s], true, DiagnosticStream());
         ++missing;
@@ -380,7 +294,7 @@ bool FilesRenamer::MoveOneAside(std::size_t s, PlaceholderFiles& placeholders, s
     std::wstring oldName = source;
     RenameFileOperation moveAside(ownerWindow, source.c_str(), temporaryPath.c_str(), false, true);
     const bool moved = moveAside.Execute();
-    Report(RenameObserver::Step::MoveAside, source, temporaryPath, moved);
+    announcer.Report(RenameObserver::Step::MoveAside, source, temporaryPath, moved);
     if (!moved) {
         WriteLine(L"FilesRenamer::Rename: RenameFileOperation failed!");
         return false;
@@ -434,15 +348,16 @@ std::int32_t FilesRenamer::RenameToNewNames()
     while (settledCount < temporaryNames.size()) {
         const std::size_t i = settledCount;
         if (i == announcedEnd) {
-            runAnnounced = AnnounceRenames(i);
-            announcedEnd = std::min(i + stepsPerRun, temporaryNames.size());
+            runAnnounced =
+                announcer.AnnounceRenames(i, [this](std::size_t k) -> const std::wstring& { return TargetOf(k); });
+            announcedEnd = std::min(i + StepAnnouncer::stepsPerRun, temporaryNames.size());
         }
         const std::wstring& target = TargetOf(i);
         bool renamed = false;
-        if (runAnnounced && Announce(RenameObserver::Step::Rename, temporaryNames[i], target)) {
+        if (runAnnounced && announcer.Announce(RenameObserver::Step::Rename, temporaryNames[i], target)) {
             RenameFileOperation rename(ownerWindow, temporaryNames[i].c_str(), target.c_str(), false, true);
             renamed = rename.Execute();
-            Report(RenameObserver::Step::Rename, temporaryNames[i], target, renamed);
+            announcer.Report(RenameObserver::Step::Rename, temporaryNames[i], target, renamed);
         }
         if (renamed) {
             renamedToNewNames[i] = true;
@@ -479,7 +394,7 @@ void FilesRenamer::PutBackMovedFiles()
 {
     for (std::size_t announcedEnd = settledCount; settledCount < temporaryNames.size(); ++settledCount) {
         if (settledCount == announcedEnd) {
-            announcedEnd = AnnounceMoveBacks(settledCount);
+            announcedEnd = announcer.AnnounceMoveBacks(settledCount);
         }
         MoveBack(settledCount);
     }
@@ -492,11 +407,11 @@ void FilesRenamer::UndoAfterException()
     for (std::size_t i = settled, announcedFrom = settled; i-- > 0;) {
         if (renamedToNewNames[i]) {
             if (i < announcedFrom) {
-                announcedFrom = AnnounceReturns(i);
+                announcedFrom = announcer.AnnounceReturns(i, renamedToNewNames);
             }
-            Announce(RenameObserver::Step::Return, newNames[i], temporaryNames[i]);
+            announcer.Announce(RenameObserver::Step::Return, newNames[i], temporaryNames[i]);
             RenameFileOperation undo(ownerWindow, newNames[i].c_str(), temporaryNames[i].c_str(), false, true);
-            Report(RenameObserver::Step::Return, newNames[i], temporaryNames[i], undo.Execute());
+            announcer.Report(RenameObserver::Step::Return, newNames[i], temporaryNames[i], undo.Execute());
             renamedToNewNames[i] = false;
         }
     }
@@ -546,23 +461,23 @@ std::int32_t FilesRenamer::ConfirmOverwrite(const std::vector<std::wstring>& tak
     if (answer != IDYES) {
         return -2;
     }
-    if (observer != nullptr) {
+    if (announcer.Observed()) {
         std::vector<RenameObserver::StepPaths> steps;
         steps.reserve(takenPaths.size());
         for (const std::wstring& takenPath : takenPaths) {
             steps.push_back({takenPath, {}});
         }
-        if (!AnnounceRun(RenameObserver::Step::Recycle, steps)) {
+        if (!announcer.AnnounceRun(RenameObserver::Step::Recycle, steps)) {
             return -1;
         }
     }
     for (const std::wstring& takenPath : takenPaths) {
-        if (!Announce(RenameObserver::Step::Recycle, takenPath, {})) {
+        if (!announcer.Announce(RenameObserver::Step::Recycle, takenPath, {})) {
             return -1;
         }
         DeleteFileOperation recycle(ownerWindow, takenPath.c_str(), false, true, true);
         const bool recycled = recycle.Execute();
-        Report(RenameObserver::Step::Recycle, takenPath, {}, recycled);
+        announcer.Report(RenameObserver::Step::Recycle, takenPath, {}, recycled);
         if (!recycled) {
             return -1;
         }
@@ -573,10 +488,10 @@ std::int32_t FilesRenamer::ConfirmOverwrite(const std::vector<std::wstring>& tak
 void FilesRenamer::MoveBack(std::size_t i)
 {
     // A file goes back whether or not the step could be recorded: its old name is where it belongs.
-    Announce(RenameObserver::Step::MoveBack, temporaryNames[i], oldNames[i]);
+    announcer.Announce(RenameObserver::Step::MoveBack, temporaryNames[i], oldNames[i]);
     RenameFileOperation moveBack(ownerWindow, temporaryNames[i].c_str(), oldNames[i].c_str(), false, true);
     const bool movedBack = moveBack.Execute();
-    Report(RenameObserver::Step::MoveBack, temporaryNames[i], oldNames[i], movedBack);
+    announcer.Report(RenameObserver::Step::MoveBack, temporaryNames[i], oldNames[i], movedBack);
     if (movedBack) {
         FollowMovedFolderInStranded(temporaryNames[i], oldNames[i]);
     } else {

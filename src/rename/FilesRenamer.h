@@ -14,6 +14,7 @@
 #include "rename/PathList.h"
 #include "rename/PlaceholderFiles.h"
 #include "rename/RenameObserver.h"
+#include "rename/StepAnnouncer.h"
 
 // Renames a set of files in bulk so that no new name ever collides with a name another member of
 // the set still holds: every file is first moved aside to a unique temporary name in its own
@@ -60,26 +61,11 @@ protected:
     std::vector<std::size_t> movedSources;
 
 private:
-    // Tells the observer, if any, of a step about to be taken: false when it must not be taken.
-    bool Announce(RenameObserver::Step step, const std::wstring& from, const std::wstring& to);
-    // Tells the observer, if any, of a run of steps about to be taken in order: false when none
-    // of them may be taken.
-    bool AnnounceRun(RenameObserver::Step step, const std::vector<RenameObserver::StepPaths>& steps);
-    // Announce the runs of phase 3 and of the steps that put files back, up to a bounded number of
-    // steps from `first` on (from `last` down for returns). Files go back whether or not their
-    // steps can be recorded, so their runs are announced if their lists can be built at all (after
-    // an exception, memory may be short). The renames: false when none may be taken. The moves
-    // back to old names: the end of the run. The returns of files that took their new names to
-    // their temporary ones, last first: the lowest position the run covers.
-    bool AnnounceRenames(std::size_t first);
-    std::size_t AnnounceMoveBacks(std::size_t first);
-    std::size_t AnnounceReturns(std::size_t last);
     // A file that keeps its old name (it has no path it may take) goes back to it, so no other
     // file may take that name: the new path of such a file is cleared, until none is left.
     void KeepOldNamesOutOfReach();
     // Where file `i` is renamed to: its new path, or no path when that lies in another folder.
     const std::wstring& TargetOf(std::size_t i) const;
-    void Report(RenameObserver::Step step, const std::wstring& from, const std::wstring& to, bool done);
 
     // Fills `resolvedSources`; false, with a line naming the path, when a source cannot be placed
     // in a folder.
@@ -140,7 +126,8 @@ private:
     // Files left under a temporary name: (where it is, its old name).
     std::vector<std::pair<std::wstring, std::wstring>> strandedFiles;
     FolderIndex strandedByFolder;
-    RenameObserver* observer = nullptr;
+    // Tells the observer, if any, of every step.
+    StepAnnouncer announcer{temporaryNames, newNames, oldNames};
 };
 
 // True when another handle holds the file open (an exclusive open fails with a sharing
