@@ -1,6 +1,8 @@
 #include "support/TestProcess.h"
 
 #include <array>
+#include <chrono>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -25,6 +27,7 @@ ChildProcess::ChildProcess(const std::wstring& application, const std::wstring& 
         output.Reset(createCapture(outputPath, L"stdout"));
         error.Reset(createCapture(errorPath, L"stderr"));
         if (!output.IsValid() || !error.IsValid()) {
+            startError = GetLastError();
             return;
         }
         startupInfo.hStdOutput = output.Get();
@@ -36,8 +39,16 @@ ChildProcess::ChildProcess(const std::wstring& application, const std::wstring& 
 
     job.Reset(CreateJobObjectW(nullptr, nullptr));
     PROCESS_INFORMATION processInfo{};
-    if (!CreateProcessW(application.c_str(), commandBuffer.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
-                        currentFolder.empty() ? nullptr : currentFolder.c_str(), &startupInfo, &processInfo)) {
+    // Wine, under load, now and then fails to start a process at the first attempt.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (CreateProcessW(application.c_str(), commandBuffer.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                           currentFolder.empty() ? nullptr : currentFolder.c_str(), &startupInfo, &processInfo)) {
+            break;
+        }
+        startError = GetLastError();
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    if (processInfo.hProcess == nullptr) {
         return;
     }
     process.Reset(processInfo.hProcess);
@@ -74,6 +85,9 @@ ProcessRun ChildProcess::Wait()
 {
     ProcessRun run;
     if (!process.IsValid()) {
+        // Never an exit code a test could take for the program's own.
+        run.exitCode = notStarted;
+        run.standardError = "the process could not be started (error " + std::to_string(startError) + ")";
         return run;
     }
     WaitForSingleObject(process.Get(), INFINITE);

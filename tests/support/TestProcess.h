@@ -9,9 +9,12 @@
 #include "platform/UniqueHandle.h"
 
 // What a finished child process left behind.
+// The exit code of a process that could not be started.
+constexpr DWORD notStarted = 0xFFFFFFFF;
+
 struct ProcessRun {
     bool started = false;
-    DWORD exitCode = 0;
+    DWORD exitCode = notStarted;
     // Every process that ran in the child's job: the child itself and whatever it started.
     DWORD processCount = 0;
     std::string standardOutput;
@@ -43,6 +46,8 @@ public:
 private:
     std::wstring outputPath;
     std::wstring errorPath;
+    // Why the process could not be started (GetLastError), when it could not.
+    DWORD startError = 0;
     UniqueHandle job;
     UniqueHandle process;
 };
