@@ -374,6 +374,13 @@ std::int32_t FilesRenamer::RenameToNewNames()
 
 void FilesRenamer::KeepOldNamesOutOfReach()
 {
+    bool anyKept = false;
+    for (std::size_t i = 0; i < oldNames.size() && !anyKept; ++i) {
+        anyKept = TargetOf(i).empty();
+    }
+    if (!anyKept) {
+        return;
+    }
     std::vector<std::wstring> targets;
     targets.reserve(newNames.size());
     for (std::size_t i = 0; i < oldNames.size(); ++i) {

@@ -8,12 +8,19 @@ std::vector<std::size_t> KeepOldNamesFree(std::vector<std::wstring>& newPaths, c
 {
     // Who is to take each new path; then, from every file that keeps its name, the files that
     // would take it, once each.
-    std::multimap<std::wstring, std::size_t> takers;
     std::vector<std::size_t> keeping;
     for (std::size_t i = 0; i < newPaths.size(); ++i) {
         if (newPaths[i].empty()) {
             keeping.push_back(i);
-        } else {
+        }
+    }
+    // Most batches keep no name: they pay for nothing more.
+    if (keeping.empty()) {
+        return {};
+    }
+    std::multimap<std::wstring, std::size_t> takers;
+    for (std::size_t i = 0; i < newPaths.size(); ++i) {
+        if (!newPaths[i].empty()) {
             takers.emplace(CaseFolded(newPaths[i]), i);
         }
     }
