@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 #include <utility>
@@ -32,7 +33,8 @@ bool Exists(const std::wstring& path)
 // from its old one in case alone reaches the file under either: the name the folder holds tells.
 bool AtNameTheBatchGave(const BatchFile& file, KnownVolumes& volumes)
 {
-    if (!Exists(file.finalPath) || FileIdentity(file.finalPath, volumes) != file.identity) {
+    // A file whose identity the journal does not know is never taken for the batch's.
+    if (file.identity.empty() || !Exists(file.finalPath) || FileIdentity(file.finalPath, volumes) != file.identity) {
         return false;
     }
     if (!SamePath(file.finalPath, file.oldPath)) {
@@ -110,6 +112,63 @@ std::wstring Destination(const BatchFile& file)
     return FolderOf(file.finalPath) + L"\\" + NameOf(file.oldPath);
 }
 
+// Whether the folder at `path` holds, at any depth, an entry with one of `identities` (links and
+// junctions are entries, not followed). False for a file.
+bool HoldsAnyOf(const std::wstring& path, const std::set<std::string>& identities, KnownVolumes& volumes)
+{
+    std::vector<std::wstring> pending{path};
+    while (!pending.empty()) {
+        const std::wstring folder = std::move(pending.back());
+        pending.pop_back();
+        WIN32_FIND_DATAW found{};
+        const FindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
+        if (!search.IsValid()) {
+            continue;
+        }
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") {
+                continue;
+            }
+            std::wstring entry = folder;
+            entry += L'\\';
+            entry += name;
+            if (identities.count(FileIdentity(entry, volumes)) != 0) {
+                return true;
+            }
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+                (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+                pending.push_back(entry);
+            }
+        } while (FindNextFileW(search.Get(), &found));
+    }
+    return false;
+}
+
+// Where the engine leaves each file of the undo: under its old name, in its folder as the undo
+// leaves that folder (a folder of the batch that goes back takes it along; one that stays keeps it).
+std::vector<std::wstring> EndsOf(const std::vector<BatchFile>& moving)
+{
+    std::map<std::wstring, std::size_t> byPath;
+    for (std::size_t i = 0; i < moving.size(); ++i) {
+        byPath.emplace(CaseFolded(moving[i].finalPath), i);
+    }
+    std::vector<std::wstring> ends(moving.size());
+    // A folder's end is found before the ends of what it holds, walking up from each file.
+    const std::function<const std::wstring&(std::size_t)> end = [&](std::size_t i) -> const std::wstring& {
+        if (ends[i].empty()) {
+            const auto folder = byPath.find(CaseFolded(FolderOf(moving[i].finalPath)));
+            ends[i] = (folder == byPath.end() ? FolderOf(moving[i].finalPath) : end(folder->second)) + L"\\" +
+                      NameOf(moving[i].oldPath);
+        }
+        return ends[i];
+    };
+    for (std::size_t i = 0; i < moving.size(); ++i) {
+        end(i);
+    }
+    return ends;
+}
+
 // A file left alone keeps the name it has, so the file of the batch whose old name that is cannot
 // go back either (nothing that was named as left alone may be asked about or recycled): it keeps
 // its name too, which may in turn hold another's old name.
@@ -174,10 +233,12 @@ UndoPlan PlanUndo(const JournalContents& journal, bool dryRun)
             }
         }
     }
-    // A file left alone may stand where another is to go back to, under a name of its own choosing.
+    // A file left alone may stand where another is to go back to, under a name of its own choosing,
+    // or inside a folder that stands there.
     for (const BatchFile& file : moving) {
         const std::wstring destination = Destination(file);
-        if (!leftAlone.empty() && Exists(destination) && leftAlone.count(FileIdentity(destination, volumes)) != 0) {
+        if (!leftAlone.empty() && Exists(destination) &&
+            (leftAlone.count(FileIdentity(destination, volumes)) != 0 || HoldsAnyOf(destination, leftAlone, volumes))) {
             held.push_back(destination);
         }
     }
@@ -196,9 +257,11 @@ UndoPlan PlanUndo(const JournalContents& journal, bool dryRun)
             }
         }
     }
-    for (BatchFile& file : moving) {
+    const std::vector<std::wstring> ends = dryRun ? EndsOf(moving) : std::vector<std::wstring>();
+    for (std::size_t i = 0; i < moving.size(); ++i) {
+        BatchFile& file = moving[i];
         if (dryRun) {
-            ReportLine(L"", file.finalPath, L" -> ", file.oldPath, L"");
+            ReportLine(L"", file.finalPath, L" -> ", ends[i], L"");
         }
         plan.names.push_back(NameOf(file.oldPath));
         plan.paths.push_back(std::move(file.finalPath));
@@ -213,17 +276,19 @@ std::wstring NewestJournal(bool forUndo)
     const std::vector<std::wstring> journals = JournalsIn(DefaultJournalFolder());
     std::vector<JournalProbe> probes;
     probes.reserve(journals.size());
-    // Batches a finished undo has undone (the action of an undo names the journal it undid).
-    std::set<std::wstring> undone;
     for (const std::wstring& journal : journals) {
         probes.push_back(ProbeJournal(journal));
-        const JournalProbe& probe = probes.back();
+    }
+    // Batches a finished undo has undone (the action of an undo names the journal it undid),
+    // newest first: an undo a later undo has undone in turn undoes nothing any more.
+    std::set<std::wstring> undone;
+    for (std::size_t k = journals.size(); k-- > 0;) {
+        const JournalProbe& probe = probes[k];
+        std::wstring undonePath;
         if (probe.state == JournalState::Finished && probe.action.rfind("undo\t", 0) == 0 &&
-            (probe.end == "0" || probe.end == "3")) {
-            std::wstring undonePath;
-            if (FromJournalText(probe.action.substr(5), undonePath)) {
-                undone.insert(CaseFolded(undonePath));
-            }
+            (probe.end == "0" || probe.end == "3") && undone.count(CaseFolded(journals[k])) == 0 &&
+            FromJournalText(probe.action.substr(5), undonePath)) {
+            undone.insert(CaseFolded(undonePath));
         }
     }
     for (std::size_t k = journals.size(); k-- > 0;) {

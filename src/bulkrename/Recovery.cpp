@@ -84,9 +84,10 @@ void Recovery::UndoMove(const JournalStep& step)
             there = disk.Identity(to);
         }
     }
-    // A move back put its entry where the batch found it (in its folder, wherever that is now):
-    // undoing it would only move the entry out and back in, through a name that may be taken.
-    if (step.kind == recordMoveBack && there == step.identity) {
+    // A move back put its entry where the batch found it (in its folder, wherever that is now),
+    // and a return put it under its temporary name, from which its move aside is undone: undoing
+    // either would only move the entry out and back in, through a name that may be taken since.
+    if ((step.kind == recordMoveBack || step.kind == recordReturn) && there == step.identity) {
         return;
     }
     if (there == step.identity) {
@@ -114,7 +115,8 @@ void Recovery::UndoMove(const JournalStep& step)
     // write: it keeps the file index, which a placeholder, made while the file still had its old
     // name, never has.
     if (there.empty() || SameFileIndex(there, step.identity)) {
-        Leave(L"left alone, cannot tell what it is: ", to, L" (at the temporary name of: ", from, {});
+        Leave(L"left alone, cannot tell what it is: ", to, L" (at the temporary name of: ", from,
+              there.empty() ? std::string() : step.identity);
     } else if (disk.IsEmptyFile(to)) {
         RemovePlaceholder(to);
     } else {
@@ -203,8 +205,11 @@ void Recovery::RemoveUnnamedPlaceholders()
     }
     for (const auto& [key, folder] : unnamedFolders) {
         for (const DiskView::Found& found : disk.EmptyTemporaryFilesIn(folder.first)) {
-            if (IsTemporaryName(NameOf(found.path)) && found.written + placeholderTimeSlack >= folder.second &&
-                journalNames.count(CaseFolded(found.path)) == 0) {
+            // Made while the batch ran: an empty file of someone's, or another batch's, made after
+            // it died is not its placeholder.
+            const bool whileItRan = found.written + placeholderTimeSlack >= folder.second &&
+                                    (journal.lastWritten == 0 || found.written <= journal.lastWritten + placeholderTimeSlack);
+            if (IsTemporaryName(NameOf(found.path)) && whileItRan && journalNames.count(CaseFolded(found.path)) == 0) {
                 RemovePlaceholder(found.path);
             }
         }

@@ -220,6 +220,43 @@ TEST_F(JournalFrontTest, AnUndosDryRunNamesWhatStandsAtAnOldNameAndTheQuestion)
     EXPECT_EQ(Run(L"--no-journal --undo " + Quoted(j2)).exitCode, 4u);
 }
 
+TEST_F(JournalFrontTest, AnUndoRecyclesNoFolderThatHoldsAFileItLeftAlone)
+{
+    // x.txt became A.txt and the folder Album became B; then a new folder Album was made and A.txt
+    // put in it: x is left alone, so Album, which holds it, is not recycled and B keeps its name.
+    Make(L"x.txt", "x");
+    Make(L"Album\\in.txt", "in");
+    const std::wstring j1 = At(L"j1.journal");
+    ASSERT_EQ(RenameWithJournal(j1, {L"x.txt", L"Album"}).exitCode, 0u);
+    Make(L"Album\\");
+    ASSERT_TRUE(MoveFileW(At(L"A.txt").c_str(), At(L"Album\\A.txt").c_str()));
+    ClearTrash();
+    MessageBoxAnswerer answerer(IDYES);
+    const ProcessRun undo = Run(L"--no-journal --undo " + Quoted(j1));
+    EXPECT_TRUE(answerer.Stop().empty()) << "nothing was to be replaced";
+    EXPECT_EQ(undo.exitCode, 3u) << undo.standardOutput;
+    EXPECT_EQ(ReadFileBytes(At(L"Album\\A.txt")), "x");
+    EXPECT_EQ(ReadFileBytes(At(L"B\\in.txt")), "in");
+    EXPECT_TRUE(ListFolder(TrashFilesFolder()).empty());
+}
+
+TEST_F(JournalFrontTest, AnUndosDryRunSaysWhereAFileEndsWhenItsFolderStays)
+{
+    // F\x.txt became F\A.txt, then F became B and g.txt C.txt; then C.txt was renamed F by hand.
+    // g is left alone and holds F, so B stays: x.txt goes back to its name inside B.
+    Make(L"F\\x.txt", "x");
+    Make(L"g.txt", "g");
+    const std::wstring j1 = At(L"j1.journal");
+    ASSERT_EQ(RenameWithJournal(j1, {L"F\\x.txt", L"F", L"g.txt"}).exitCode, 0u);
+    ASSERT_TRUE(MoveFileW(At(L"C.txt").c_str(), At(L"F").c_str()));
+    const ProcessRun dryRun = Run(L"--undo --dry-run " + Quoted(j1));
+    EXPECT_NE(dryRun.standardOutput.find(Utf8(At(L"B\\A.txt")) + " -> " + Utf8(At(L"B\\x.txt")) + "\n"),
+              std::string::npos)
+        << dryRun.standardOutput;
+    EXPECT_EQ(Run(L"--no-journal --undo " + Quoted(j1)).exitCode, 3u);
+    EXPECT_EQ(ReadFileBytes(At(L"B\\x.txt")), "x");
+}
+
 TEST_F(JournalFrontTest, AnUndoLeavesAloneAndNamesFilesChangedSince)
 {
     Make(L"a.txt", "a");
@@ -404,6 +441,9 @@ TEST_F(JournalFrontTest, ARecoveryTellsAMoveThatHappenedFromOneThatDidNot)
         EXPECT_EQ(recover.exitCode, c.exitCode) << c.name;
         EXPECT_NE(recover.standardOutput.find(c.expectedLine), std::string::npos) << c.name << recover.standardOutput;
         EXPECT_EQ(PathExists(source), !c.edited) << c.name;
+        if (c.edited) {
+            EXPECT_NE(recover.standardOutput.find(" 1 left\n"), std::string::npos) << "named once";
+        }
         EXPECT_EQ(ReadFileBytes(c.edited ? temporary : source), c.edited ? "" : "content") << c.name;
         EXPECT_EQ(PathExists(temporary), c.temporaryContent == "other" || c.edited) << c.name;
         EXPECT_EQ(LastLine(ReadFileBytes(journal)) == "end\trecovered", c.exitCode == 0) << c.name;
@@ -554,6 +594,55 @@ TEST_F(JournalFrontTest, ARecoveryLeavesAFileTheBatchPutBackWhereItIs)
     expected.erase(L"j1.journal");
     EXPECT_EQ(after, expected) << Describe(after);
     DeleteFileW(At(L"qms5.tmp").c_str());
+
+    // It died putting b.txt back after an exception: b.txt had taken its new name C.txt and was
+    // returned to its temporary name; someone's file has C.txt since. It goes home directly.
+    Make(L"b.txt", "b");
+    const std::string b = Utf8(At(L"b.txt"));
+    const std::string temporaryB = Utf8(At(L"qms6.tmp"));
+    const std::string newB = Utf8(At(L"C.txt"));
+    const std::string identity = IdentityOf(At(L"b.txt"));
+    ASSERT_TRUE(MoveFileW(At(L"b.txt").c_str(), At(L"qms6.tmp").c_str()));
+    Make(L"C.txt", "someone's");
+    const std::wstring returned = At(L"j2.journal");
+    WriteFileBytes(returned, Header() + AsideRecords(b, temporaryB, identity) + "plan\trename\t" + temporaryB + "\t" +
+                                 newB + "\nrename\t" + temporaryB + "\t" + newB + "\ndone\nplan\treturn\t" + newB +
+                                 "\t" + temporaryB + "\nreturn\t" + newB + "\t" + temporaryB + "\ndone\nplan\tback\t" +
+                                 temporaryB + "\t" + b + "\n");
+    const ProcessRun home = Run(L"--recover " + Quoted(returned));
+    EXPECT_EQ(home.exitCode, 0u) << home.standardOutput;
+    EXPECT_EQ(home.standardOutput, "put back: " + b + "\nrecovered: 1 put back, 0 placeholders removed, 0 left\n");
+    EXPECT_EQ(ReadFileBytes(At(L"b.txt")), "b");
+    EXPECT_EQ(ReadFileBytes(At(L"C.txt")), "someone's");
+}
+
+TEST_F(JournalFrontTest, ARecoveryRemovesNoEmptyTemporaryFileMadeAfterTheBatchDied)
+{
+    // The batch asked for temporary names two minutes ago and died a minute ago: an empty qms*.tmp
+    // made in between is its placeholder; one made since (another batch's file moved aside, say)
+    // is not.
+    const unsigned long long minute = 60ULL * 10 * 1000 * 1000;
+    const unsigned long long now = Now();
+    const auto setWritten = [](const std::wstring& path, unsigned long long time) {
+        const UniqueHandle file(
+            CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const FILETIME when{static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+        ASSERT_TRUE(SetFileTime(file.Get(), &when, &when, &when));
+    };
+    const std::wstring placeholder = Make(L"qms8.tmp", "");
+    WriteFileBytes(placeholder, "");
+    setWritten(placeholder, now - 3 * minute / 2);
+    WriteFileBytes(At(L"qms9.tmp"), "");
+    const std::wstring journal = At(L"j1.journal");
+    WriteFileBytes(journal, Header() + "name\t" + Utf8(folder) + "\t\t" + std::to_string(now - 2 * minute) + "\n");
+    setWritten(journal, now - minute);
+
+    const ProcessRun recover = Run(L"--recover " + Quoted(journal));
+    EXPECT_EQ(recover.exitCode, 0u) << recover.standardOutput;
+    EXPECT_EQ(recover.standardOutput, "removed placeholder: " + Utf8(placeholder) +
+                                          "\nrecovered: 0 put back, 1 placeholders removed, 0 left\n");
+    EXPECT_TRUE(PathExists(At(L"qms9.tmp")));
+    DeleteFileW(At(L"qms9.tmp").c_str());
 }
 
 TEST_F(JournalFrontTest, ARecoveryNamesWhatTheBatchMayHaveRecycled)
@@ -840,6 +929,17 @@ TEST_F(JournalFrontTest, ABareUndoTakesTheNewestBatchThatHasSomethingToUndoAndSa
     EXPECT_NE(again.standardError.find("no journal to undo"), std::string::npos) << again.standardError;
     EXPECT_EQ(ReadFileBytes(At(L"first.txt")), "1");
     EXPECT_EQ(ReadFileBytes(At(L"by hand.txt")), "2");
+
+    // The undo undone by name renames first.txt again: its batch is there to undo once more.
+    const std::wstring undoJournal = DefaultJournalFolder() + L"\\" + ListFolder(DefaultJournalFolder()).back();
+    ASSERT_EQ(Run(L"--undo " + Quoted(undoJournal)).exitCode, 0u);
+    ASSERT_EQ(ReadFileBytes(At(L"A.txt")), "1");
+    const ProcessRun third = Run(L"--undo");
+    EXPECT_EQ(third.exitCode, 0u) << third.standardOutput << third.standardError;
+    EXPECT_NE(third.standardError.find("undoing the batch of the journal " + Utf8(firstJournal) + "\n"),
+              std::string::npos)
+        << third.standardError;
+    EXPECT_EQ(ReadFileBytes(At(L"first.txt")), "1");
     for (const std::wstring& name : ListFolder(DefaultJournalFolder())) {
         DeleteFileW((DefaultJournalFolder() + L"\\" + name).c_str());
     }

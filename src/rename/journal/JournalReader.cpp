@@ -383,6 +383,10 @@ bool ReadJournal(const std::wstring& path, JournalContents& journal, std::wstrin
         problem = L"cannot read the journal " + path;
         return false;
     }
+    FILETIME written{};
+    if (GetFileTime(file.Get(), nullptr, nullptr, &written)) {
+        journal.lastWritten = (static_cast<unsigned long long>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+    }
     LineSource lines(file.Get());
     RecordParser parser(journal);
     std::string line;

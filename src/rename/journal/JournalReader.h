@@ -44,6 +44,9 @@ struct JournalContents {
     // How many bytes, from the start, hold whole records. What follows is a lost tail: a record
     // the process did not finish writing, or the zeros a power cut leaves where the file grew.
     long long intactLength = 0;
+    // When the journal was last written to (100 ns units since 1601; 0 when unknown): the batch
+    // made nothing after that.
+    unsigned long long lastWritten = 0;
 };
 
 // Reads a whole journal, and checks every record against the rules the writer keeps: full paths
