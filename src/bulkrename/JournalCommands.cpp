@@ -13,6 +13,7 @@
 #include "platform/FindHandle.h"
 #include "rename/FilesRenamer.h"
 #include "rename/FilesRenamerRestore.h"
+#include "rename/KeptNames.h"
 #include "rename/OperationResult.h"
 #include "rename/PathSpelling.h"
 #include "bulkrename/Recovery.h"
@@ -171,25 +172,24 @@ std::vector<std::wstring> EndsOf(const std::vector<BatchFile>& moving)
 
 // A file left alone keeps the name it has, so the file of the batch whose old name that is cannot
 // go back either (nothing that was named as left alone may be asked about or recycled): it keeps
-// its name too, which may in turn hold another's old name.
-void KeepNamesOfFilesLeftAlone(std::vector<BatchFile>& moving, std::vector<std::wstring> held, std::int32_t& left)
+// its name too, which may in turn hold another's old name. Each held path counts as a file that
+// keeps its name, with no new path.
+void KeepNamesOfFilesLeftAlone(std::vector<BatchFile>& moving, const std::vector<std::wstring>& held, std::int32_t& left)
 {
-    std::map<std::wstring, std::size_t> byDestination;
-    for (std::size_t i = 0; i < moving.size(); ++i) {
-        byDestination.emplace(CaseFolded(Destination(moving[i])), i);
+    std::vector<std::wstring> destinations;
+    std::vector<std::wstring> names;
+    for (const BatchFile& file : moving) {
+        destinations.push_back(Destination(file));
+        names.push_back(file.finalPath);
     }
+    destinations.resize(moving.size() + held.size());
+    names.insert(names.end(), held.begin(), held.end());
     std::vector<bool> kept(moving.size(), false);
-    while (!held.empty()) {
-        const auto it = byDestination.find(CaseFolded(held.back()));
-        held.pop_back();
-        if (it == byDestination.end() || kept[it->second]) {
-            continue;
-        }
-        const BatchFile& file = moving[it->second];
-        kept[it->second] = true;
+    for (const std::size_t i : KeepOldNamesFree(destinations, names)) {
+        const BatchFile& file = moving[i];
+        kept[i] = true;
         ++left;
         ReportLine(L"left alone, its old name is held by a file left alone: ", file.finalPath, L" (old name: ", file.oldPath);
-        held.push_back(file.finalPath);
     }
     std::size_t next = 0;
     for (std::size_t i = 0; i < moving.size(); ++i) {
@@ -242,7 +242,7 @@ UndoPlan PlanUndo(const JournalContents& journal, bool dryRun)
             held.push_back(destination);
         }
     }
-    KeepNamesOfFilesLeftAlone(moving, std::move(held), plan.left);
+    KeepNamesOfFilesLeftAlone(moving, held, plan.left);
     if (dryRun) {
         // Once every file of the undo has left the name it has now, whatever still stands at an
         // old name is outside it: the engine asks once, and after Yes recycles it.
