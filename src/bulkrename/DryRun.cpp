@@ -12,6 +12,7 @@
 #include "rename/FilesRenamer.h"
 #include "rename/FilesRenamerAlphabetize.h"
 #include "rename/KeptNames.h"
+#include "rename/PathResolver.h"
 #include "rename/PathSpelling.h"
 #include "bulkrename/RenameFront.h"
 
@@ -118,8 +119,9 @@ RenamePrediction PredictRename(const PathList& paths)
     const auto sourceCount = static_cast<std::int32_t>(paths.size());
 
     std::vector<std::wstring> resolved(paths.size());
+    PathResolver resolver;
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        if (!ResolvePath(paths[i], resolved[i])) {
+        if (!resolver.Resolve(paths[i], resolved[i])) {
             prediction.unplaced = paths[i];
             SetUnexpectedError(prediction.result);
             return prediction;

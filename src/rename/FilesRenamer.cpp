@@ -14,6 +14,7 @@
 #include "files/RenameFileOperation.h"
 #include "platform/UniqueHandle.h"
 #include "rename/KeptNames.h"
+#include "rename/PathResolver.h"
 #include "rename/PathSpelling.h"
 #include "rename/UnwindGuard.h"
 
@@ -137,10 +138,13 @@ bool FilesRenamer::ResolveSources()
 {
     // A file's temporary and new names are made in the folder it is in, which only the resolved
     // path names: in "C:\D\X/f.txt" the text before the last backslash is the folder's parent.
+    // Two ways to one folder (a link, a substituted drive) are one folder, or a file moved aside
+    // through one of them is lost to a folder that moves through the other.
     resolvedSources.reserve(sources.size());
+    PathResolver resolver;
     for (const std::wstring& source : sources) {
         std::wstring resolved;
-        if (!ResolvePath(source, resolved)) {
+        if (!resolver.Resolve(source, resolved)) {
             DiagnosticStream() << L"FilesRenamer::Rename: Can't tell which folder holds ";
             WriteUtf8(source, true, DiagnosticStream());
             return false;
@@ -197,6 +201,15 @@ std::size_t FilesRenamer::GatherGroup(std::size_t first, std::vector<GroupEntry>
 
 bool FilesRenamer::RenameGroupAside(const std::vector<GroupEntry>& group, std::int32_t& missing)
 {
+    const bool moved = MoveGroupAside(group, missing);
+    // A placeholder reached by another way to a folder that a member took along cannot be
+    // removed now: it is tried again once the files are back.
+    placeholders.End();
+    return moved;
+}
+
+bool FilesRenamer::MoveGroupAside(const std::vector<GroupEntry>& group, std::int32_t& missing)
+{
     std::vector<std::size_t> members;
     for (const GroupEntry& entry : group) {
         if (entry.exists) {
@@ -215,7 +228,7 @@ bool FilesRenamer::RenameGroupAside(const std::vector<GroupEntry>& group, std::i
     }
     // The temporary names, up to the first that cannot be made (or recorded): that member stops
     // the batch once the members before it have moved, as it would have in a group of its own.
-    PlaceholderFiles placeholders(members.size());
+    placeholders.Begin(members.size());
     std::size_t made = 0;
     bool recorded = true;
     for (; made < members.size(); ++made) {
@@ -249,7 +262,7 @@ bool FilesRenamer::RenameGroupAside(const std::vector<GroupEntry>& group, std::i
             }
             return false;
         }
-        if (!MoveOneAside(entry.source, placeholders, k++, missing)) {
+        if (!MoveOneAside(entry.source, k++, missing)) {
             return false;
         }
     }
@@ -263,7 +276,7 @@ void FilesRenamer::ReportMissing(std::size_t s, std::int32_t& missing) const
     ++missing;
 }
 
-bool FilesRenamer::MoveOneAside(std::size_t s, PlaceholderFiles& placeholders, std::size_t k, std::int32_t& missing)
+bool FilesRenamer::MoveOneAside(std::size_t s, std::size_t k, std::int32_t& missing)
 {
     const std::wstring& source = resolvedSources[s];
     std::wstring temporaryPath = placeholders.Path(k);
@@ -405,6 +418,9 @@ void FilesRenamer::PutBackMovedFiles()
         }
         MoveBack(settledCount);
     }
+    // Every file is back where it was: a placeholder that could not be removed is where it was
+    // made again.
+    placeholders.RetryStuck();
     ReportStrandedFiles();
 }
 

@@ -86,9 +86,10 @@ private:
     // source after the one that failed. Adds the missing ones to `missing`. False when a step
     // failed.
     bool RenameGroupAside(const std::vector<GroupEntry>& group, std::int32_t& missing);
-    // Moves source `s` aside to its placeholder `k` of `placeholders`. Counts it in `missing`
-    // when it stays (see KeepsMovedPathsInReach); false when a step failed.
-    bool MoveOneAside(std::size_t s, PlaceholderFiles& placeholders, std::size_t k, std::int32_t& missing);
+    bool MoveGroupAside(const std::vector<GroupEntry>& group, std::int32_t& missing);
+    // Moves source `s` aside to placeholder `k` of the group. Counts it in `missing` when it
+    // stays (see KeepsMovedPathsInReach); false when a step failed.
+    bool MoveOneAside(std::size_t s, std::size_t k, std::int32_t& missing);
     void ReportMissing(std::size_t s, std::int32_t& missing) const;
     // Phase 3: the number of files whose rename to the new name failed.
     std::int32_t RenameToNewNames();
@@ -126,6 +127,8 @@ private:
     // Files left under a temporary name: (where it is, its old name).
     std::vector<std::pair<std::wstring, std::wstring>> strandedFiles;
     FolderIndex strandedByFolder;
+    // The placeholders of the group being moved aside, and any that could not be removed yet.
+    PlaceholderFiles placeholders;
     // Tells the observer, if any, of every step.
     StepAnnouncer announcer{temporaryNames, newNames, oldNames};
 };

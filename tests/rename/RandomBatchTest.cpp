@@ -343,6 +343,20 @@ private:
                 }
             }
         }
+        if (Chance(0.35)) {
+            // A second way to one of the folders (a link; a junction or a substituted drive on
+            // Windows): the batch may name what lies in it either way.
+            std::vector<std::wstring> folders;
+            for (const Item& item : items) {
+                if (item.folder) {
+                    folders.push_back(item.path);
+                }
+            }
+            aliasTarget = Pick(folders);
+            if (!MakeFolderLink(root + L"\\Alias", aliasTarget)) {
+                throw std::runtime_error("cannot make a link to a folder");
+            }
+        }
     }
 
     // A spelling of `path` (an entry of the tree) that resolves to it.
@@ -380,6 +394,11 @@ private:
             }
             return mixed;
         }
+        case 6:
+            if (!aliasTarget.empty() && IsInside(Canon(path), Canon(aliasTarget))) {
+                return root + L"\\Alias" + path.substr(aliasTarget.size());
+            }
+            return path;
         default: return path;
         }
     }
@@ -660,6 +679,10 @@ private:
     {
         for (const std::wstring& name : ListFolder(folder)) {
             const std::wstring path = folder + L"\\" + name;
+            if (IsLink(path)) {
+                // The folder it leads to is surveyed itself.
+                continue;
+            }
             if (IsFolder(path)) {
                 Survey(path, inTrash, found, trashFound);
                 continue;
@@ -819,7 +842,7 @@ private:
                 EXPECT_TRUE(NamedByALine(folder + L"\\" + name)) << "unnamed " << ToUtf8(folder + L"\\" + name);
             }
             for (const std::wstring& name : ListFolder(folder)) {
-                if (IsFolder(folder + L"\\" + name)) {
+                if (IsFolder(folder + L"\\" + name) && !IsLink(folder + L"\\" + name)) {
                     scan(folder + L"\\" + name);
                 }
             }
@@ -881,6 +904,8 @@ private:
     Totals& totals;
     std::wstring root;
     std::vector<Item> items;
+    // The folder that root\\Alias leads to, when the tree has that link.
+    std::wstring aliasTarget;
     PathList batch;
     std::vector<Entry> entries;
     Fault fault = Fault::None;

@@ -60,7 +60,7 @@ protected:
                 << "left without a line naming it: " << ToUtf8(root + L"\\" + name);
         }
         for (const std::wstring& name : ListFolder(root)) {
-            if (IsFolder(root + L"\\" + name)) {
+            if (IsFolder(root + L"\\" + name) && !IsLink(root + L"\\" + name)) {
                 ExpectNoUnnamedTemporaryFiles(root + L"\\" + name);
             }
         }

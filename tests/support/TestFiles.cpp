@@ -5,15 +5,59 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <functional>
 #include <stdexcept>
 
 #include "platform/UniqueHandle.h"
+#include "support/TestProcess.h"
 
 namespace {
 
 std::wstring Join(const std::wstring& folder, const std::wstring& name)
 {
     return folder + L"\\" + name;
+}
+
+} // namespace
+
+namespace {
+
+// Starts a program of the host under Wine (its paths given as Windows paths) and waits, up to a
+// bound, until `done` holds: Wine gives no handle that waits for a host program, nor its exit code.
+bool RunHostCommand(const std::wstring& program, const std::vector<std::wstring>& options,
+                    const std::vector<std::wstring>& paths, const std::function<bool()>& done)
+{
+    std::wstring commandLine = program;
+    for (const std::wstring& option : options) {
+        commandLine += L" " + option;
+    }
+    for (const std::wstring& path : paths) {
+        const std::string unixPath = ToUnixPath(path);
+        if (unixPath.empty()) {
+            return false;
+        }
+        commandLine += L" \"" + FromUtf8(unixPath) + L"\"";
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    if (CreateProcessW((L"Z:" + program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &started) == FALSE) {
+        return false;
+    }
+    const UniqueHandle process(started.hProcess);
+    const UniqueHandle thread(started.hThread);
+    return WaitUntil(done, std::chrono::seconds(10));
+}
+
+// A link removed as the entry it is: RemoveDirectoryW on Windows; under Wine, where that reaches
+// the folder the link leads to, by the host.
+void RemoveLink(const std::wstring& path)
+{
+    if (RemoveDirectoryW(path.c_str()) == FALSE && DeleteFileW(path.c_str()) == FALSE) {
+        RunHostCommand(L"/bin/rm", {L"-f", L"--"}, {path}, [&path] { return !IsLink(path); });
+    }
 }
 
 } // namespace
@@ -95,6 +139,10 @@ void RemoveTree(const std::wstring& path)
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return;
     }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        RemoveLink(path);
+        return;
+    }
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         DeleteFileW(path.c_str());
@@ -103,7 +151,26 @@ void RemoveTree(const std::wstring& path)
     for (const std::wstring& name : ListFolder(path)) {
         RemoveTree(Join(path, name));
     }
-    RemoveDirectoryW(path.c_str());
+    // A link whose folder is gone is seen by no Win32 call under Wine, yet keeps the folder
+    // from being empty: the host removes what is left, links as links.
+    if (RemoveDirectoryW(path.c_str()) == FALSE) {
+        RunHostCommand(L"/bin/rm", {L"-rf", L"--"}, {path},
+                       [&path] { return GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; });
+    }
+}
+
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target)
+{
+    if (CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) != FALSE && IsLink(link)) {
+        return true;
+    }
+    return RunHostCommand(L"/bin/ln", {L"-s", L"--"}, {target, link}, [&link] { return IsLink(link); });
+}
+
+bool IsLink(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 std::vector<std::wstring> ListFolder(const std::wstring& folder)

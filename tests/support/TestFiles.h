@@ -15,8 +15,14 @@ void WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadFileBytes(const std::wstring& path);
 void CreateFolder(const std::wstring& path);
 void CopyFileTo(const std::wstring& from, const std::wstring& to);
-// Removes a file or a whole folder tree for good (not through the recycle bin).
+// Removes a file or a whole folder tree for good (not through the recycle bin). A link in it is
+// removed itself, never what it leads to.
 void RemoveTree(const std::wstring& path);
+// Makes `link` a second way to the existing folder `target`: a Unix symbolic link, which Wine
+// shows as a folder that is a reparse point (as a junction is on Windows). False when it cannot.
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
+// Whether `path` is a link or junction (a reparse point): a walk of a tree does not enter it.
+bool IsLink(const std::wstring& path);
 // The names in a folder, "." and ".." left out, sorted.
 std::vector<std::wstring> ListFolder(const std::wstring& folder);
 
