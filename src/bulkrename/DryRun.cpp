@@ -12,19 +12,28 @@
 #include "rename/FilesRenamer.h"
 #include "rename/FilesRenamerAlphabetize.h"
 #include "rename/KeptNames.h"
+#include "rename/MovedFiles.h"
 #include "rename/PathResolver.h"
 #include "rename/PathSpelling.h"
 #include "bulkrename/RenameFront.h"
 
 namespace {
 
-// The longest name GetTempFileNameW makes from the prefix "qmstmp": "qms" and four hex digits.
-// NOLINTNEXTLINE(cert-err58-cpp): failing to allocate before main ends the program before it touches a file.
-const std::wstring longestTemporaryName = L"qmsffff.tmp";
+// A temporary name as long as the longest GetTempFileNameW makes from the prefix "qmstmp" ("qms"
+// and four hex digits), and for a batch of up to 65,536 files, another for every file moved.
+std::wstring StandInTemporaryName(std::size_t position)
+{
+    static const wchar_t digits[] = L"0123456789abcdef";
+    std::wstring name = L"qms0000.tmp";
+    for (std::size_t digit = 0; digit < 4; ++digit) {
+        name[6 - digit] = digits[(position >> (4 * digit)) & 0xF];
+    }
+    return name;
+}
 
 using Fate = RenamePrediction::Fate;
 
-// The batch as the run would hold it: which sources were moved aside, by resolved path.
+// Which sources the run would move aside, by the path each had when the batch began.
 class MovedAside {
 public:
     void Add(const std::wstring& path, std::size_t source) { positions.emplace(CaseFolded(path), source); }
@@ -50,35 +59,6 @@ public:
             }
         }
         return false;
-    }
-
-    // `path` as the run holds it once everything moved: every folder of it that was moved aside
-    // under a temporary name. Only its length and dots matter, so the longest name stands in.
-    std::wstring Held(const std::wstring& path) const
-    {
-        std::size_t end = path.find(L'\\', 2);
-        std::wstring held = path.substr(0, end);
-        std::size_t source = 0;
-        for (std::size_t start = end; start != std::wstring::npos; start = end) {
-            end = path.find(L'\\', start + 1);
-            const bool folderMoved = end != std::wstring::npos && Find(path.substr(0, end), source);
-            held += folderMoved ? L"\\" + longestTemporaryName : path.substr(start, end - start);
-        }
-        return held;
-    }
-
-    // Every source moved aside inside the folder `path`.
-    std::vector<std::size_t> Inside(const std::wstring& path) const
-    {
-        std::vector<std::size_t> inside;
-        const std::wstring key = CaseFolded(path);
-        const auto last = positions.lower_bound(key + L"]");
-        for (auto it = positions.lower_bound(key + L"\\"); it != last; ++it) {
-            if (IsInsideFolder(it->first, key)) {
-                inside.push_back(it->second);
-            }
-        }
-        return inside;
     }
 
     // The nearest folder of `path` that was moved aside, if any.
@@ -136,8 +116,13 @@ RenamePrediction PredictRename(const PathList& paths)
         }
     }
 
-    // Phase 1: each existing source moves aside, taking everything inside it along.
+    // Phase 1: each existing source moves aside, taking everything inside it along. The run's
+    // record of the moved files is kept as the run keeps it, a temporary name of the longest
+    // length standing in for each one the system will pick.
     MovedAside moved;
+    std::vector<std::wstring> temporaryNames;
+    std::vector<std::wstring> oldNames;
+    MovedFiles movedFiles(temporaryNames, oldNames);
     std::vector<std::size_t> order;
     prediction.files.resize(paths.size());
     std::int32_t failures = 0;
@@ -157,22 +142,17 @@ RenamePrediction PredictRename(const PathList& paths)
             SetUnexpectedError(prediction.result);
             return prediction;
         }
-        // Files moved aside inside a folder follow it under its temporary name; the folder stays
-        // when one of their paths would outgrow the shell's limit.
-        const std::size_t growth = folder.size() + 1 + longestTemporaryName.size();
-        bool inReach = true;
-        for (const std::size_t inside : moved.Inside(resolved[i])) {
-            const std::wstring held = moved.Held(resolved[inside]);
-            const std::size_t longest = std::max(held.size(), FolderOf(held).size() + 1 + longestTemporaryName.size());
-            inReach = inReach && longest - resolved[i].size() + growth <= longestShellPath;
-        }
-        if (!inReach) {
+        std::wstring temporaryPath = folder + L"\\" + StandInTemporaryName(order.size());
+        if (!movedFiles.KeepsInReach(resolved[i], temporaryPath, longestShellPath)) {
             prediction.files[i] = {Fate::Refused, resolved[i], L"paths inside would grow too long"};
             ++failures;
             continue;
         }
         moved.Add(resolved[i], i);
         order.push_back(i);
+        oldNames.push_back(resolved[i]);
+        temporaryNames.push_back(std::move(temporaryPath));
+        movedFiles.Added();
     }
 
     // Phase 2: the letters, in the order the files moved; the paths something else holds.
@@ -183,10 +163,9 @@ RenamePrediction PredictRename(const PathList& paths)
         const std::size_t i = order[position];
         RenamePrediction::File& file = prediction.files[i];
         oldPaths[position] = resolved[i];
-        const std::wstring held = moved.Held(resolved[i]);
         const std::wstring extension = ExtensionOf(resolved[i]);
         const std::wstring newHeld =
-            ReachableNewPath(FolderOf(held), static_cast<wchar_t>(L'A' + position % 26),
+            ReachableNewPath(FolderOf(oldNames[position]), static_cast<wchar_t>(L'A' + position % 26),
                              static_cast<std::uint32_t>(position / 26 + 1), extension);
         if (newHeld.empty()) {
             file.fate = Fate::Refused;
@@ -201,7 +180,7 @@ RenamePrediction PredictRename(const PathList& paths)
         std::size_t source = 0;
         if (PathFileExistsW(newPath.c_str()) && !moved.Find(newPath, source)) {
             // A folder there that holds files of the batch does not go to the recycle bin.
-            if (!moved.Inside(newPath).empty()) {
+            if (movedFiles.HoldsAny(newHeld)) {
                 file.fate = Fate::Refused;
                 file.reason = L"a folder holding files of the batch stands at its new path";
                 leaves[i] = resolved[i].substr(resolved[i].rfind(L'\\'));

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <climits>
 #include <new>
-#include <set>
 
 #include "diagnostics/DiagnosticStream.h"
 #include "files/DeleteFileOperation.h"
@@ -13,6 +12,7 @@
 #include "files/FileOperation.h"
 #include "files/RenameFileOperation.h"
 #include "platform/UniqueHandle.h"
+#include "rename/AsideGroup.h"
 #include "rename/KeptNames.h"
 #include "rename/PathResolver.h"
 #include "rename/PathSpelling.h"
@@ -37,17 +37,6 @@ std::int32_t CountOf(const std::vector<std::wstring>& list)
 // observer can record a group's steps at once instead of one by one, and a group's placeholders
 // stay few.
 constexpr std::size_t filesPerGroup = 512;
-
-// Whether the case-folded `path`, or a folder above it, is one of `keys`.
-bool LiesInOrIs(std::wstring path, const std::set<std::wstring>& keys)
-{
-    for (; !path.empty(); path = FolderOf(path)) {
-        if (keys.count(path) != 0) {
-            return true;
-        }
-    }
-    return false;
-}
 
 } // namespace
 
@@ -121,7 +110,7 @@ void FilesRenamer::Rename(OperationResult& result)
 
     KeepOldNamesOutOfReach();
     const std::int32_t failedRenames = RenameToNewNames();
-    ReportStrandedFiles();
+    stranded.Report();
 
     // Summed wide: a subclass may count any number of failures.
     const std::int64_t failures = std::int64_t{missing} + computed + failedRenames;
@@ -160,10 +149,13 @@ std::int32_t FilesRenamer::RenameToTemporaryNames()
     temporaryNames.reserve(sources.size());
     oldNames.reserve(sources.size());
     movedSources.reserve(sources.size());
+    // Without an observer there is nothing to record at once, and each file's placeholder is made
+    // just before the file moves: a group of one.
+    const std::size_t largest = announcer.Observed() ? filesPerGroup : 1;
     std::int32_t missing = 0;
-    std::vector<GroupEntry> group;
+    std::vector<AsideGroupEntry> group;
     for (std::size_t s = 0; s < sources.size();) {
-        s = GatherGroup(s, group);
+        s = GatherAsideGroup(resolvedSources, s, largest, group);
         if (!RenameGroupAside(group, missing)) {
             return -1;
         }
@@ -171,35 +163,7 @@ std::int32_t FilesRenamer::RenameToTemporaryNames()
     return missing;
 }
 
-std::size_t FilesRenamer::GatherGroup(std::size_t first, std::vector<GroupEntry>& group)
-{
-    // Without an observer there is nothing to record at once, and each file's placeholder is made
-    // just before the file moves: a group of one.
-    const std::size_t largest = announcer.Observed() ? filesPerGroup : 1;
-    group.clear();
-    std::size_t members = 0;
-    // A source that lies in a member, or is one, exists or not only once that member has moved:
-    // it starts the next group.
-    std::set<std::wstring> memberKeys;
-    std::size_t s = first;
-    for (; s < sources.size() && members < largest; ++s) {
-        const std::wstring& source = resolvedSources[s];
-        if (!memberKeys.empty() && LiesInOrIs(CaseFolded(source), memberKeys)) {
-            break;
-        }
-        const bool exists = PathFileExistsW(source.c_str()) != FALSE;
-        group.push_back({s, exists});
-        if (exists) {
-            ++members;
-            if (largest > 1) {
-                memberKeys.insert(CaseFolded(source));
-            }
-        }
-    }
-    return s;
-}
-
-bool FilesRenamer::RenameGroupAside(const std::vector<GroupEntry>& group, std::int32_t& missing)
+bool FilesRenamer::RenameGroupAside(const std::vector<AsideGroupEntry>& group, std::int32_t& missing)
 {
     const bool moved = MoveGroupAside(group, missing);
     // A placeholder reached by another way to a folder that a member took along cannot be
@@ -208,10 +172,10 @@ bool FilesRenamer::RenameGroupAside(const std::vector<GroupEntry>& group, std::i
     return moved;
 }
 
-bool FilesRenamer::MoveGroupAside(const std::vector<GroupEntry>& group, std::int32_t& missing)
+bool FilesRenamer::MoveGroupAside(const std::vector<AsideGroupEntry>& group, std::int32_t& missing)
 {
     std::vector<std::size_t> members;
-    for (const GroupEntry& entry : group) {
+    for (const AsideGroupEntry& entry : group) {
         if (entry.exists) {
             members.push_back(entry.source);
         }
@@ -251,7 +215,7 @@ bool FilesRenamer::MoveGroupAside(const std::vector<GroupEntry>& group, std::int
     }
 
     std::size_t k = 0;
-    for (const GroupEntry& entry : group) {
+    for (const AsideGroupEntry& entry : group) {
         if (!entry.exists) {
             ReportMissing(entry.source, missing);
             continue;
@@ -296,7 +260,7 @@ bool FilesRenamer::MoveOneAside(std::size_t s, std::size_t k, std::int32_t& miss
     }
     placeholders.Release(k);
 
-    if (!KeepsMovedPathsInReach(source, temporaryPath)) {
+    if (!movedFiles.KeepsInReach(source, temporaryPath, longestShellPath)) {
         announcer.Report(RenameObserver::Step::MoveAside, source, temporaryPath, false);
         DiagnosticStream() << L"FilesRenamer::Rename: Not moved, paths inside would grow too long: ";
         WriteUtf8(sources[s], true, DiagnosticStream());
@@ -316,146 +280,13 @@ bool FilesRenamer::MoveOneAside(std::size_t s, std::size_t k, std::int32_t& miss
     temporaryNames.push_back(std::move(temporaryPath));
     oldNames.push_back(std::move(oldName));
     movedSources.push_back(s);
-    FollowMovedFolder(source, temporaryNames.back());
-    movedByFolder.Add(FolderOf(source), temporaryNames.size() - 1);
-    return true;
-}
-
-void FilesRenamer::FollowMovedFolder(const std::wstring& from, const std::wstring& to)
-{
-    // Every new string is made before any recorded path changes, so that running out of memory
-    // half-way leaves the record as it was.
-    std::vector<std::pair<std::size_t, std::pair<std::wstring, std::wstring>>> rebased;
-    for (const std::size_t i : movedByFolder.Inside(from)) {
-        rebased.emplace_back(i, std::make_pair(Rebased(temporaryNames[i], from, to), Rebased(oldNames[i], from, to)));
-    }
-    for (auto& [i, paths] : rebased) {
-        temporaryNames[i] = std::move(paths.first);
-        oldNames[i] = std::move(paths.second);
-    }
-    movedByFolder.Move(from, to);
-}
-
-void FilesRenamer::FollowMovedFolderInStranded(const std::wstring& from, const std::wstring& to)
-{
-    if (strandedByFolder.Empty()) {
-        return;
-    }
-    // A stranded file's temporary and old names lie in one folder.
-    for (const std::size_t k : strandedByFolder.Inside(from)) {
-        auto& [where, oldName] = strandedFiles[k];
-        where = Rebased(where, from, to);
-        oldName = Rebased(oldName, from, to);
-    }
-    strandedByFolder.Move(from, to);
-}
-
-std::int32_t FilesRenamer::RenameToNewNames()
-{
-    // Position i of the three lists describes one file; walking by index keeps a batch linear.
-    renamedToNewNames.assign(temporaryNames.size(), false);
-    // Every rename is known now: the observer hears of them a run at a time, before the first.
-    bool runAnnounced = true;
-    std::size_t announcedEnd = settledCount;
-    std::int32_t failed = 0;
-    while (settledCount < temporaryNames.size()) {
-        const std::size_t i = settledCount;
-        if (i == announcedEnd) {
-            runAnnounced =
-                announcer.AnnounceRenames(i, [this](std::size_t k) -> const std::wstring& { return TargetOf(k); });
-            announcedEnd = std::min(i + StepAnnouncer::stepsPerRun, temporaryNames.size());
-        }
-        const std::wstring& target = TargetOf(i);
-        bool renamed = false;
-        if (runAnnounced && announcer.Announce(RenameObserver::Step::Rename, temporaryNames[i], target)) {
-            RenameFileOperation rename(ownerWindow, temporaryNames[i].c_str(), target.c_str(), false, true);
-            renamed = rename.Execute();
-            announcer.Report(RenameObserver::Step::Rename, temporaryNames[i], target, renamed);
-        }
-        if (renamed) {
-            renamedToNewNames[i] = true;
-            ++settledCount;
-            FollowMovedFolderInStranded(temporaryNames[i], newNames[i]);
-        } else {
-            MoveBack(i);
-            ++settledCount;
-            ++failed;
-        }
-    }
-    return failed;
-}
-
-void FilesRenamer::KeepOldNamesOutOfReach()
-{
-    bool anyKept = false;
-    for (std::size_t i = 0; i < oldNames.size() && !anyKept; ++i) {
-        anyKept = TargetOf(i).empty();
-    }
-    if (!anyKept) {
-        return;
-    }
-    std::vector<std::wstring> targets;
-    targets.reserve(newNames.size());
-    for (std::size_t i = 0; i < oldNames.size(); ++i) {
-        targets.push_back(TargetOf(i));
-    }
-    for (const std::size_t i : KeepOldNamesFree(targets, oldNames)) {
-        newNames[i].clear();
-    }
-}
-
-const std::wstring& FilesRenamer::TargetOf(std::size_t i) const
-{
-    // A rename never takes a file out of its folder, whatever new path the naming step gave.
-    return SamePath(FolderOf(newNames[i]), FolderOf(temporaryNames[i])) ? newNames[i] : noPath;
-}
-
-void FilesRenamer::PutBackMovedFiles()
-{
-    for (std::size_t announcedEnd = settledCount; settledCount < temporaryNames.size(); ++settledCount) {
-        if (settledCount == announcedEnd) {
-            announcedEnd = announcer.AnnounceMoveBacks(settledCount);
-        }
-        MoveBack(settledCount);
-    }
-    // Every file is back where it was: a placeholder that could not be removed is where it was
-    // made again.
-    placeholders.RetryStuck();
-    ReportStrandedFiles();
-}
-
-void FilesRenamer::UndoAfterException()
-{
-    const std::size_t settled = std::min(settledCount, renamedToNewNames.size());
-    for (std::size_t i = settled, announcedFrom = settled; i-- > 0;) {
-        if (renamedToNewNames[i]) {
-            if (i < announcedFrom) {
-                announcedFrom = announcer.AnnounceReturns(i, renamedToNewNames);
-            }
-            announcer.Announce(RenameObserver::Step::Return, newNames[i], temporaryNames[i]);
-            RenameFileOperation undo(ownerWindow, newNames[i].c_str(), temporaryNames[i].c_str(), false, true);
-            announcer.Report(RenameObserver::Step::Return, newNames[i], temporaryNames[i], undo.Execute());
-            renamedToNewNames[i] = false;
-        }
-    }
-    settledCount = 0;
-    PutBackMovedFiles();
-}
-
-bool FilesRenamer::KeepsMovedPathsInReach(const std::wstring& source, const std::wstring& temporaryPath) const
-{
-    for (const std::size_t i : movedByFolder.Inside(source)) {
-        const std::size_t longest = std::max(temporaryNames[i].size(), oldNames[i].size());
-        if (longest - source.size() + temporaryPath.size() > longestShellPath) {
-            return false;
-        }
-    }
+    movedFiles.Added();
     return true;
 }
 
 bool FilesRenamer::HoldsMovedFiles(const std::wstring& path) const
 {
-    return movedByFolder.HoldsAny(path);
+    return movedFiles.HoldsAny(path);
 }
 
 void FilesRenamer::NoteTakenPath(std::wstring& newPath, std::vector<std::wstring>& takenPaths) const
@@ -508,6 +339,66 @@ std::int32_t FilesRenamer::ConfirmOverwrite(const std::vector<std::wstring>& tak
     return value;
 }
 
+void FilesRenamer::KeepOldNamesOutOfReach()
+{
+    bool anyKept = false;
+    for (std::size_t i = 0; i < oldNames.size() && !anyKept; ++i) {
+        anyKept = TargetOf(i).empty();
+    }
+    if (!anyKept) {
+        return;
+    }
+    std::vector<std::wstring> targets;
+    targets.reserve(newNames.size());
+    for (std::size_t i = 0; i < oldNames.size(); ++i) {
+        targets.push_back(TargetOf(i));
+    }
+    for (const std::size_t i : KeepOldNamesFree(targets, oldNames)) {
+        newNames[i].clear();
+    }
+}
+
+const std::wstring& FilesRenamer::TargetOf(std::size_t i) const
+{
+    // A rename never takes a file out of its folder, whatever new path the naming step gave.
+    return SamePath(FolderOf(newNames[i]), FolderOf(temporaryNames[i])) ? newNames[i] : noPath;
+}
+
+std::int32_t FilesRenamer::RenameToNewNames()
+{
+    // Position i of the three lists describes one file; walking by index keeps a batch linear.
+    renamedToNewNames.assign(temporaryNames.size(), false);
+    // Every rename is known now: the observer hears of them a run at a time, before the first.
+    bool runAnnounced = true;
+    std::size_t announcedEnd = settledCount;
+    std::int32_t failed = 0;
+    while (settledCount < temporaryNames.size()) {
+        const std::size_t i = settledCount;
+        if (i == announcedEnd) {
+            runAnnounced =
+                announcer.AnnounceRenames(i, [this](std::size_t k) -> const std::wstring& { return TargetOf(k); });
+            announcedEnd = std::min(i + StepAnnouncer::stepsPerRun, temporaryNames.size());
+        }
+        const std::wstring& target = TargetOf(i);
+        bool renamed = false;
+        if (runAnnounced && announcer.Announce(RenameObserver::Step::Rename, temporaryNames[i], target)) {
+            RenameFileOperation rename(ownerWindow, temporaryNames[i].c_str(), target.c_str(), false, true);
+            renamed = rename.Execute();
+            announcer.Report(RenameObserver::Step::Rename, temporaryNames[i], target, renamed);
+        }
+        if (renamed) {
+            renamedToNewNames[i] = true;
+            ++settledCount;
+            stranded.FollowMovedFolder(temporaryNames[i], newNames[i]);
+        } else {
+            MoveBack(i);
+            ++settledCount;
+            ++failed;
+        }
+    }
+    return failed;
+}
+
 void FilesRenamer::MoveBack(std::size_t i)
 {
     // A file goes back whether or not the step could be recorded: its old name is where it belongs.
@@ -516,25 +407,42 @@ void FilesRenamer::MoveBack(std::size_t i)
     const bool movedBack = moveBack.Execute();
     announcer.Report(RenameObserver::Step::MoveBack, temporaryNames[i], oldNames[i], movedBack);
     if (movedBack) {
-        FollowMovedFolderInStranded(temporaryNames[i], oldNames[i]);
+        stranded.FollowMovedFolder(temporaryNames[i], oldNames[i]);
     } else {
-        strandedFiles.emplace_back(temporaryNames[i], oldNames[i]);
-        strandedByFolder.Add(FolderOf(temporaryNames[i]), strandedFiles.size() - 1);
+        stranded.Add(temporaryNames[i], oldNames[i]);
     }
 }
 
-void FilesRenamer::ReportStrandedFiles()
+void FilesRenamer::PutBackMovedFiles()
 {
-    // Written once every move is done, so each line says where the file finally is.
-    for (const auto& [where, oldName] : strandedFiles) {
-        DiagnosticStream() << L"FilesRenamer::Rename: File left under a temporary name: ";
-        WriteUtf8(where, false, DiagnosticStream());
-        DiagnosticStream() << L" (old name: ";
-        WriteUtf8(oldName, false, DiagnosticStream());
-        DiagnosticStream() << L")" << std::endl;
+    for (std::size_t announcedEnd = settledCount; settledCount < temporaryNames.size(); ++settledCount) {
+        if (settledCount == announcedEnd) {
+            announcedEnd = announcer.AnnounceMoveBacks(settledCount);
+        }
+        MoveBack(settledCount);
     }
-    strandedFiles.clear();
-    strandedByFolder.Clear();
+    // Every file is back where it was: a placeholder that could not be removed is where it was
+    // made again.
+    placeholders.RetryStuck();
+    stranded.Report();
+}
+
+void FilesRenamer::UndoAfterException()
+{
+    const std::size_t settled = std::min(settledCount, renamedToNewNames.size());
+    for (std::size_t i = settled, announcedFrom = settled; i-- > 0;) {
+        if (renamedToNewNames[i]) {
+            if (i < announcedFrom) {
+                announcedFrom = announcer.AnnounceReturns(i, renamedToNewNames);
+            }
+            announcer.Announce(RenameObserver::Step::Return, newNames[i], temporaryNames[i]);
+            RenameFileOperation undo(ownerWindow, newNames[i].c_str(), temporaryNames[i].c_str(), false, true);
+            announcer.Report(RenameObserver::Step::Return, newNames[i], temporaryNames[i], undo.Execute());
+            renamedToNewNames[i] = false;
+        }
+    }
+    settledCount = 0;
+    PutBackMovedFiles();
 }
 
 void FilesRenamer::ReportUnexpectedError(OperationResult& result)

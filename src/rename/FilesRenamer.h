@@ -10,11 +10,13 @@
 
 #include "files/QuillmossElement.h"
 #include "rename/OperationResult.h"
-#include "rename/FolderIndex.h"
+#include "rename/AsideGroup.h"
+#include "rename/MovedFiles.h"
 #include "rename/PathList.h"
 #include "rename/PlaceholderFiles.h"
 #include "rename/RenameObserver.h"
 #include "rename/StepAnnouncer.h"
+#include "rename/StrandedFiles.h"
 
 // Renames a set of files in bulk so that no new name ever collides with a name another member of
 // the set still holds: every file is first moved aside to a unique temporary name in its own
@@ -72,23 +74,14 @@ private:
     bool ResolveSources();
     // Phase 1: the number of sources that did not exist, or -1 when a step failed.
     std::int32_t RenameToTemporaryNames();
-    // A source of a group of phase 1, and whether it exists.
-    struct GroupEntry {
-        std::size_t source;
-        bool exists;
-    };
-    // The sources from `first` on that phase 1 can take as one group: whether each exists is
-    // known before any of them moves, since none lies in or is another (see RenameGroupAside).
-    // Returns the position after the group.
-    std::size_t GatherGroup(std::size_t first, std::vector<GroupEntry>& group);
     // Moves the group's existing members aside: first a temporary name for each, then the moves,
     // writing every line where a run of groups of one would write it, and taking no step for a
     // source after the one that failed. Adds the missing ones to `missing`. False when a step
     // failed.
-    bool RenameGroupAside(const std::vector<GroupEntry>& group, std::int32_t& missing);
-    bool MoveGroupAside(const std::vector<GroupEntry>& group, std::int32_t& missing);
+    bool RenameGroupAside(const std::vector<AsideGroupEntry>& group, std::int32_t& missing);
+    bool MoveGroupAside(const std::vector<AsideGroupEntry>& group, std::int32_t& missing);
     // Moves source `s` aside to placeholder `k` of the group. Counts it in `missing` when it
-    // stays (see KeepsMovedPathsInReach); false when a step failed.
+    // stays (see MovedFiles::KeepsInReach); false when a step failed.
     bool MoveOneAside(std::size_t s, std::size_t k, std::int32_t& missing);
     void ReportMissing(std::size_t s, std::int32_t& missing) const;
     // Phase 3: the number of files whose rename to the new name failed.
@@ -100,19 +93,8 @@ private:
     // temporary ones, last first (a folder before the files renamed inside it), then every file
     // goes back to its old name, as on a decline.
     void UndoAfterException();
-    // Whether the folder `source` can move to `temporaryPath` without making a path of a file
-    // moved aside inside it longer than the shell accepts (it could then go neither forward nor
-    // back).
-    bool KeepsMovedPathsInReach(const std::wstring& source, const std::wstring& temporaryPath) const;
     // Moves file `i` from its temporary name back to its old one.
     void MoveBack(std::size_t i);
-    // A folder of the batch that moved may hold files moved aside before it: their recorded
-    // paths follow it, so that they are renamed, put back and reported where they really are.
-    // `from` is the folder's full path.
-    void FollowMovedFolder(const std::wstring& from, const std::wstring& to);
-    void FollowMovedFolderInStranded(const std::wstring& from, const std::wstring& to);
-    // Names every file that could go neither forward nor back, with its old name, in a line.
-    void ReportStrandedFiles();
     void ReportUnexpectedError(OperationResult& result);
 
     // The one spelling of each source (see PathSpelling.h), at the same position as in `sources`:
@@ -122,11 +104,9 @@ private:
     // and which of them took their new names.
     std::size_t settledCount = 0;
     std::vector<bool> renamedToNewNames;
-    // Positions of moved files by the folder that holds them (compared without case).
-    FolderIndex movedByFolder;
-    // Files left under a temporary name: (where it is, its old name).
-    std::vector<std::pair<std::wstring, std::wstring>> strandedFiles;
-    FolderIndex strandedByFolder;
+    // The moved files' paths, following the folders of the batch that move after them.
+    MovedFiles movedFiles{temporaryNames, oldNames};
+    StrandedFiles stranded;
     // The placeholders of the group being moved aside, and any that could not be removed yet.
     PlaceholderFiles placeholders;
     // Tells the observer, if any, of every step.
