@@ -14,6 +14,7 @@
 #include "platform/UniqueHandle.h"
 #include "rename/AsideGroup.h"
 #include "rename/KeptNames.h"
+#include "rename/OverwriteQuestion.h"
 #include "rename/PathResolver.h"
 #include "rename/PathSpelling.h"
 #include "rename/UnwindGuard.h"
@@ -304,39 +305,8 @@ void FilesRenamer::NoteTakenPath(std::wstring& newPath, std::vector<std::wstring
 
 std::int32_t FilesRenamer::ConfirmOverwrite(const std::vector<std::wstring>& takenPaths, std::int32_t value)
 {
-    if (takenPaths.empty()) {
-        return value;
-    }
-    const int answer = MessageBoxW(ownerWindow,
-                                   L"Some files already exist with some of the destination file names.\n"
-                                   L"Do you want to overwrite?!\n"
-                                   L"(The existing files will be sent to the recycle bin)",
-                                   L"Warning!", MB_ICONWARNING | MB_YESNO);
-    if (answer != IDYES) {
-        return -2;
-    }
-    if (announcer.Observed()) {
-        std::vector<RenameObserver::StepPaths> steps;
-        steps.reserve(takenPaths.size());
-        for (const std::wstring& takenPath : takenPaths) {
-            steps.push_back({takenPath, {}});
-        }
-        if (!announcer.AnnounceRun(RenameObserver::Step::Recycle, steps)) {
-            return -1;
-        }
-    }
-    for (const std::wstring& takenPath : takenPaths) {
-        if (!announcer.Announce(RenameObserver::Step::Recycle, takenPath, {})) {
-            return -1;
-        }
-        DeleteFileOperation recycle(ownerWindow, takenPath.c_str(), false, true, true);
-        const bool recycled = recycle.Execute();
-        announcer.Report(RenameObserver::Step::Recycle, takenPath, {}, recycled);
-        if (!recycled) {
-            return -1;
-        }
-    }
-    return value;
+    const std::int32_t outcome = AskToReplaceTakenPaths(ownerWindow, takenPaths, announcer);
+    return outcome == 0 ? value : outcome;
 }
 
 void FilesRenamer::KeepOldNamesOutOfReach()
