@@ -179,8 +179,14 @@ RenamePrediction PredictRename(const PathList& paths)
         const std::wstring newPath = FolderOf(resolved[i]) + newLeaf;
         std::size_t source = 0;
         if (PathFileExistsW(newPath.c_str()) && !moved.Find(newPath, source)) {
-            // A folder there that holds files of the batch does not go to the recycle bin.
-            if (movedFiles.HoldsAny(newHeld)) {
+            // A folder there that holds files of the batch does not go to the recycle bin, nor a
+            // link that leads to one.
+            std::wstring target;
+            const bool linkHolds =
+                LinkTargetOf(newPath, target) && std::any_of(order.begin(), order.end(), [&](std::size_t k) {
+                    return IsInsideFolder(resolved[k], target);
+                });
+            if (movedFiles.HoldsAny(newHeld) || linkHolds) {
                 file.fate = Fate::Refused;
                 file.reason = L"a folder holding files of the batch stands at its new path";
                 leaves[i] = resolved[i].substr(resolved[i].rfind(L'\\'));

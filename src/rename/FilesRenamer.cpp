@@ -157,6 +157,9 @@ std::int32_t FilesRenamer::RenameToTemporaryNames()
     std::vector<AsideGroupEntry> group;
     for (std::size_t s = 0; s < sources.size();) {
         s = GatherAsideGroup(resolvedSources, s, largest, group);
+        for (AsideGroupEntry& entry : group) {
+            entry.exists = entry.exists && !IsOwnTemporaryName(resolvedSources[entry.source]);
+        }
         if (!RenameGroupAside(group, missing)) {
             return -1;
         }
@@ -234,6 +237,15 @@ bool FilesRenamer::MoveGroupAside(const std::vector<AsideGroupEntry>& group, std
     return true;
 }
 
+bool FilesRenamer::IsOwnTemporaryName(const std::wstring& source) const
+{
+    if (!IsTemporaryName(NameOf(source))) {
+        return false;
+    }
+    return std::any_of(temporaryNames.begin(), temporaryNames.end(),
+                       [&source](const std::wstring& temporaryName) { return SamePath(temporaryName, source); });
+}
+
 void FilesRenamer::ReportMissing(std::size_t s, std::int32_t& missing) const
 {
     DiagnosticStream() << L"1. File doesn't exist: ";
@@ -296,7 +308,9 @@ void FilesRenamer::NoteTakenPath(std::wstring& newPath, std::vector<std::wstring
     if (newPath.empty() || !PathFileExistsW(newPath.c_str())) {
         return;
     }
-    if (HoldsMovedFiles(newPath)) {
+    // A link there leads to a folder that may hold them; recycling the link may take that along.
+    std::wstring target;
+    if (HoldsMovedFiles(newPath) || (LinkTargetOf(newPath, target) && HoldsMovedFiles(target))) {
         newPath.clear();
     } else {
         takenPaths.push_back(newPath);

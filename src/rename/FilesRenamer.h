@@ -83,6 +83,10 @@ private:
     // Moves source `s` aside to placeholder `k` of the group. Counts it in `missing` when it
     // stays (see MovedFiles::KeepsInReach); false when a step failed.
     bool MoveOneAside(std::size_t s, std::size_t k, std::int32_t& missing);
+    // Whether `source` is where this batch moved a file aside: it did not exist when the batch
+    // began (the system makes temporary names no entry holds), so it counts as missing, never as
+    // a file to move aside again.
+    bool IsOwnTemporaryName(const std::wstring& source) const;
     void ReportMissing(std::size_t s, std::int32_t& missing) const;
     // Phase 3: the number of files whose rename to the new name failed.
     std::int32_t RenameToNewNames();

@@ -91,3 +91,10 @@ bool PathResolver::Resolve(const std::wstring& path, std::wstring& resolved)
     resolved = known->second + spelled.substr(folder.size());
     return true;
 }
+
+bool LinkTargetOf(const std::wstring& path, std::wstring& target)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+           FinalFolderPath(path, target);
+}

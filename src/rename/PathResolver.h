@@ -22,3 +22,7 @@ private:
 // Where the existing `folder` (in the one spelling, so "C:" is the root of drive C) really is,
 // in the one spelling; false when the system cannot tell (it is missing, say).
 bool FinalFolderPath(const std::wstring& folder, std::wstring& finalPath);
+
+// When the entry at `path` is a link or junction (a reparse point), where it leads, in the one
+// spelling; false otherwise, or when the system cannot tell.
+bool LinkTargetOf(const std::wstring& path, std::wstring& target);

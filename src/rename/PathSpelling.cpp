@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cwctype>
+
 namespace {
 
 // GetFullPathNameW and GetLongPathNameW into a string of the size they ask for; false on failure.
@@ -106,6 +109,17 @@ bool ResolvePath(const std::wstring& path, std::wstring& resolved)
     if (full.size() <= root) {
         return false;
     }
+    // Past the root every name must be kept as written; a share root's own names are the server's.
+    for (std::size_t at = root == 3 ? 3 : root + 1; at <= full.size();) {
+        const std::size_t slash = std::min(full.find(L'\\', at), full.size());
+        if (!IsPlainName(full.substr(at, slash - at))) {
+            return false;
+        }
+        at = slash + 1;
+    }
+    if (IsDeviceName(NameOf(full))) {
+        return false;
+    }
     std::wstring longForm;
     if (CallForPath([&full](wchar_t* buffer,
                             DWORD size) { return GetLongPathNameW(full.c_str(), buffer, size); },
@@ -114,6 +128,39 @@ bool ResolvePath(const std::wstring& path, std::wstring& resolved)
     }
     resolved = std::move(full);
     return true;
+}
+
+bool IsPlainName(const std::wstring& name)
+{
+    if (name.empty() || name == L"." || name == L".." || name.back() == L'.' || name.back() == L' ') {
+        return false;
+    }
+    return std::none_of(name.begin(), name.end(), [](wchar_t unit) {
+        return unit < 0x20 || std::wstring(L"<>:\"/|?*\\").find(unit) != std::wstring::npos;
+    });
+}
+
+bool IsDeviceName(const std::wstring& name)
+{
+    std::wstring base = CaseFolded(name.substr(0, name.find(L'.')));
+    base.erase(base.find_last_not_of(L' ') + 1);
+    static const wchar_t* const devices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    if (std::any_of(std::begin(devices), std::end(devices), [&base](const wchar_t* device) { return base == device; })) {
+        return true;
+    }
+    // COM1 to COM9 and LPT1 to LPT9, and with the superscript digits one to three.
+    return base.size() == 4 && (base.rfind(L"COM", 0) == 0 || base.rfind(L"LPT", 0) == 0) &&
+           std::wstring(L"123456789\u00b9\u00b2\u00b3").find(base[3]) != std::wstring::npos;
+}
+
+bool IsTemporaryName(const std::wstring& name)
+{
+    const std::wstring folded = CaseFolded(name);
+    if (folded.size() < 8 || folded.size() > 11 || folded.rfind(L"QMS", 0) != 0 ||
+        folded.compare(folded.size() - 4, 4, L".TMP") != 0) {
+        return false;
+    }
+    return std::all_of(folded.begin() + 3, folded.end() - 4, [](wchar_t unit) { return std::iswxdigit(unit) != 0; });
 }
 
 std::wstring FolderOf(const std::wstring& path)

@@ -11,9 +11,21 @@
 // dots and blanks of names resolved as the system resolves them), no trailing separator, the
 // names of an existing entry as the file system stores them (short names expanded), and a "\\?\"
 // or "\\.\" prefix dropped where the same path can be written without it. False when the path
-// cannot be placed in a folder: empty, holding a NUL, a drive or share root, a device, or not
-// resolvable.
+// cannot be placed in a folder: empty, holding a NUL, a drive or share root, a device, not
+// resolvable, or holding a name the system would not keep as written (see IsPlainName), which no
+// step could then be sure to reach.
 bool ResolvePath(const std::wstring& path, std::wstring& resolved);
+
+// Whether the system keeps `name` as written in a folder: not empty, "." or "..", no trailing
+// dot or blank (the system would drop them), no control character and none of < > : " / | ? * \.
+bool IsPlainName(const std::wstring& name);
+
+// Whether the system takes a path ending in `name` for a device ("nul.txt" is NUL, "COM\u00b9" a
+// port): no file has such a name, and a move to one would go to the device.
+bool IsDeviceName(const std::wstring& name);
+
+// A name GetTempFileNameW makes from the prefix "qmstmp": "qms", one to four hex digits, ".tmp".
+bool IsTemporaryName(const std::wstring& name);
 
 // The text before the last backslash; empty without one.
 std::wstring FolderOf(const std::wstring& path);

@@ -2,6 +2,8 @@
 // way out, each checked against the files on disk.
 #include <windows.h>
 
+#include <array>
+#include <cwchar>
 #include <new>
 #include <utility>
 
@@ -189,6 +191,32 @@ TEST_F(FilesRenamerTest, PhaseOneFailingAtALaterSourcePutsTheEarlierOnesBack)
     ASSERT_NE(errorLine, std::wstring::npos);
     EXPECT_LT(stepLine, errorLine);
     EXPECT_EQ(text.substr(errorLine), L"FilesRenamer::Rename: Unexpected error!\n");
+}
+
+TEST_F(FilesRenamerTest, ASourceAtATemporaryNameOfTheBatchIsMissingNotMovedAgain)
+{
+    // Listed after a.txt: the names the system gives temporary names next (it counts on from the
+    // clock, a unit a millisecond, so a name made just now says where; resolving each listed path
+    // takes less). None exists when the batch begins; the one a.txt moves to is a.txt, which must
+    // not be moved aside again.
+    std::array<wchar_t, MAX_PATH> probe{};
+    ASSERT_NE(GetTempFileNameW(folder.c_str(), L"qmstmp", 0, probe.data()), 0u);
+    ASSERT_TRUE(DeleteFileW(probe.data()));
+    const unsigned first = std::wcstoul(std::wcsrchr(probe.data(), L'\\') + 4, nullptr, 16);
+    PathList paths{Make(L"a.txt")};
+    for (unsigned k = 0; k < 6000; ++k) {
+        std::array<wchar_t, 16> name{};
+        std::swprintf(name.data(), name.size(), L"qms%x.tmp", (first + k) & 0xFFFF);
+        paths.push_back(At(name.data()));
+    }
+    OperationResult result;
+    OperationRunner().Alphabetize(result, paths);
+
+    const auto missing = static_cast<std::int32_t>(paths.size() - 1);
+    ExpectResult(result, SomeFilesFailed, std::to_wstring(missing) + L" files failed to rename.", 1, missing);
+    EXPECT_EQ(ListFolder(folder), std::vector<std::wstring>{L"A.txt"});
+    EXPECT_EQ(ReadFileBytes(At(L"A.txt")), "a.txt");
+    EXPECT_EQ(diagnostics.Text().find(L"left under a temporary name"), std::wstring::npos);
 }
 
 TEST_F(FilesRenamerTest, ARelativeSourceIsMovedAsideInItsOwnFolder)

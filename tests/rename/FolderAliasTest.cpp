@@ -11,6 +11,7 @@
 #include "rename/PlaceholderFiles.h"
 #include "rename/journal/JournalReader.h"
 #include "rename/journal/RenameJournal.h"
+#include "support/MessageBoxAnswerer.h"
 #include "tests/rename/RenameFixture.h"
 
 namespace {
@@ -173,6 +174,31 @@ TEST_F(FolderAliasTest, APlaceholderThatCannotBeRemovedIsRemovedOnceItsFolderIsB
     }
     EXPECT_EQ(ReadFileBytes(keptPath), "not a placeholder");
     DeleteFileW(keptPath.c_str());
+}
+
+TEST_F(FolderAliasTest, ALinkAtANewPathLeadingToAFolderOfMovedFilesIsNeitherAskedAboutNorRecycled)
+{
+    // x is to take the new path A, where a link to Real\Sub stands; f moves aside in Real\Sub.
+    // Recycling the link could take the folder it leads to, f with it: x keeps its name instead.
+    ASSERT_TRUE(MakeFolderLink(At(L"A"), At(L"Real\\Sub")));
+    const PathList paths{Make(L"x", "outside x"), At(L"Real\\Sub\\f.txt")};
+    const RenamePrediction prediction = PredictRename(paths);
+    ASSERT_EQ(prediction.files.size(), 2u);
+    EXPECT_EQ(prediction.files[0].fate, RenamePrediction::Fate::Refused);
+    EXPECT_EQ(prediction.files[1].finalPath, At(L"Real\\Sub\\B.txt"));
+    EXPECT_TRUE(prediction.taken.empty());
+
+    ClearTrash();
+    MessageBoxAnswerer answerer(IDYES);
+    OperationResult result;
+    Alphabetize(paths, true, result);
+    EXPECT_TRUE(answerer.Stop().empty());
+    ExpectResult(result, SomeFilesFailed, L"1 files failed to rename.", 1, 1);
+    EXPECT_EQ(prediction.result.statusCode, result.statusCode);
+    EXPECT_EQ(ReadFileBytes(At(L"x")), "outside x");
+    EXPECT_TRUE(IsLink(At(L"A")));
+    EXPECT_EQ(ReadFileBytes(At(L"Real\\Sub\\B.txt")), "Real\\Sub\\f.txt");
+    EXPECT_TRUE(ListFolder(TrashFilesFolder()).empty());
 }
 
 } // namespace

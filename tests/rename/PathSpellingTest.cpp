@@ -106,7 +106,11 @@ TEST_F(PathSpellingTest, PathsThatNoFolderHoldsAreRefused)
           std::wstring(L"\\\\?\\GLOBALROOT\\Device\\x"), std::wstring(L"//./pipe/x"),
           std::wstring(L"//?/GLOBALROOT/Device/x"), std::wstring(L"{}\\X\\a\0b", 9),
           // In this form the trailing dot is part of the name: no other spelling reaches it.
-          std::wstring(L"\\\\?\\{}\\X\\f.txt.")}) {
+          std::wstring(L"\\\\?\\{}\\X\\f.txt."),
+          // A folder's trailing blank, which the system drops from a name it makes, and a port
+          // spelled with a superscript digit, which Windows takes for the device.
+          std::wstring(L"{}\\sp \\g.txt"), std::wstring(L"{}\\X\\COM\u00b9.txt"),
+          std::wstring(L"{}\\X\\lpt3")}) {
         EXPECT_EQ(Resolved(given), std::nullopt) << ToUtf8(given);
     }
 }

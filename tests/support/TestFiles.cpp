@@ -23,34 +23,6 @@ std::wstring Join(const std::wstring& folder, const std::wstring& name)
 
 namespace {
 
-// Starts a program of the host under Wine (its paths given as Windows paths) and waits, up to a
-// bound, until `done` holds: Wine gives no handle that waits for a host program, nor its exit code.
-bool RunHostCommand(const std::wstring& program, const std::vector<std::wstring>& options,
-                    const std::vector<std::wstring>& paths, const std::function<bool()>& done)
-{
-    std::wstring commandLine = program;
-    for (const std::wstring& option : options) {
-        commandLine += L" " + option;
-    }
-    for (const std::wstring& path : paths) {
-        const std::string unixPath = ToUnixPath(path);
-        if (unixPath.empty()) {
-            return false;
-        }
-        commandLine += L" \"" + FromUtf8(unixPath) + L"\"";
-    }
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION started{};
-    if (CreateProcessW((L"Z:" + program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &started) == FALSE) {
-        return false;
-    }
-    const UniqueHandle process(started.hProcess);
-    const UniqueHandle thread(started.hThread);
-    return WaitUntil(done, std::chrono::seconds(10));
-}
-
 // A link removed as the entry it is: RemoveDirectoryW on Windows; under Wine, where that reaches
 // the folder the link leads to, by the host.
 void RemoveLink(const std::wstring& path)
@@ -61,6 +33,34 @@ void RemoveLink(const std::wstring& path)
 }
 
 } // namespace
+
+bool RunHostCommand(const std::wstring& program, const std::vector<std::wstring>& options,
+                    const std::vector<std::wstring>& paths, const std::function<bool()>& done)
+{
+    std::wstring commandLine = program;
+    for (const std::wstring& option : options) {
+        commandLine += L" " + option;
+    }
+    for (const std::wstring& path : paths) {
+        // The last name as written: Wine would look it up without case and may find another.
+        const std::size_t slash = path.rfind(L'\\');
+        const std::string folder = ToUnixPath(path.substr(0, slash));
+        if (slash == std::wstring::npos || folder.empty()) {
+            return false;
+        }
+        commandLine += L" \"" + FromUtf8(folder) + L"/" + path.substr(slash + 1) + L"\"";
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    if (CreateProcessW((L"Z:" + program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &started) == FALSE) {
+        return false;
+    }
+    // The handles Wine returns for a host program are not its process's: closing them closed
+    // handles of this process (its standard output among them). They are left open.
+    return WaitUntil(done, std::chrono::seconds(10));
+}
 
 std::wstring MakeScratchFolder(const std::wstring& name)
 {

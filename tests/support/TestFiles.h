@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,12 @@ void RemoveTree(const std::wstring& path);
 // Makes `link` a second way to the existing folder `target`: a Unix symbolic link, which Wine
 // shows as a folder that is a reparse point (as a junction is on Windows). False when it cannot.
 bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
+// Runs a program of the host under Wine (a Linux program such as "/bin/mkdir") with `options`,
+// then the host's spelling of each of `paths`, and waits, up to a bound, until `done` holds:
+// Wine gives no handle that waits for a host program, nor its exit code. For what Windows calls
+// cannot make on a case-sensitive host, such as two names that differ in case only.
+bool RunHostCommand(const std::wstring& program, const std::vector<std::wstring>& options,
+                    const std::vector<std::wstring>& paths, const std::function<bool()>& done);
 // Whether `path` is a link or junction (a reparse point): a walk of a tree does not enter it.
 bool IsLink(const std::wstring& path);
 // The names in a folder, "." and ".." left out, sorted.

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cwctype>
 
 #include "rename/PathSpelling.h"
 #include "rename/journal/JournalFormat.h"
@@ -15,37 +14,12 @@ bool IsDriveLetter(wchar_t unit)
     return (unit >= L'A' && unit <= L'Z') || (unit >= L'a' && unit <= L'z');
 }
 
-bool IsName(const std::wstring& name)
-{
-    if (name.empty() || name == L"." || name == L".." || name.back() == L'.' || name.back() == L' ') {
-        return false;
-    }
-    return std::none_of(name.begin(), name.end(), [](wchar_t unit) {
-        return unit < 0x20 || std::wstring(L"<>:\"/|?*\\").find(unit) != std::wstring::npos;
-    });
-}
-
-// Whether the system takes a path ending in `name` for a device ("nul.txt" is NUL): no file of a
-// batch has such a name, and a move to one would go to the device.
-bool IsDeviceName(const std::wstring& name)
-{
-    std::wstring base = CaseFolded(name.substr(0, name.find(L'.')));
-    base.erase(base.find_last_not_of(L' ') + 1);
-    static const wchar_t* const devices[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
-    if (std::any_of(std::begin(devices), std::end(devices), [&base](const wchar_t* device) { return base == device; })) {
-        return true;
-    }
-    // COM1 to COM9 and LPT1 to LPT9, and with the superscript digits one to three.
-    return base.size() == 4 && (base.rfind(L"COM", 0) == 0 || base.rfind(L"LPT", 0) == 0) &&
-           std::wstring(L"123456789\u00b9\u00b2\u00b3").find(base[3]) != std::wstring::npos;
-}
-
 // Whether every name from `at` on, between single backslashes, is one a folder can hold.
 bool AreNames(const std::wstring& path, std::size_t at)
 {
     while (true) {
         const std::size_t slash = path.find(L'\\', at);
-        if (!IsName(path.substr(at, slash == std::wstring::npos ? std::wstring::npos : slash - at))) {
+        if (!IsPlainName(path.substr(at, slash == std::wstring::npos ? std::wstring::npos : slash - at))) {
             return false;
         }
         if (slash == std::wstring::npos) {
@@ -95,16 +69,6 @@ bool IsJournalPath(const std::wstring& path)
     const std::size_t server = path.find(L'\\', 2);
     const std::size_t share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
     return share != std::wstring::npos && AreNames(path, 2);
-}
-
-bool IsTemporaryName(const std::wstring& name)
-{
-    const std::wstring folded = CaseFolded(name);
-    if (folded.size() < 8 || folded.size() > 11 || folded.rfind(L"QMS", 0) != 0 ||
-        folded.compare(folded.size() - 4, 4, L".TMP") != 0) {
-        return false;
-    }
-    return std::all_of(folded.begin() + 3, folded.end() - 4, [](wchar_t unit) { return std::iswxdigit(unit) != 0; });
 }
 
 std::wstring BrokenRule(const JournalStep& step)

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "rename/PathSpelling.h"
+
 #include "rename/journal/JournalReader.h"
 
 // The rules every record the writer makes keeps, for a reader that must not act on a journal
@@ -13,9 +15,6 @@
 // spell otherwise (a trailing dot or blank), no character a name cannot hold (controls,
 // < > : " / | ? *), no trailing backslash.
 bool IsJournalPath(const std::wstring& path);
-
-// A name GetTempFileNameW makes from the prefix "qmstmp": "qms", one to four hex digits, ".tmp".
-bool IsTemporaryName(const std::wstring& name);
 
 // Why `step` is not one the writer makes; empty when it is.
 std::wstring BrokenRule(const JournalStep& step);
