@@ -679,8 +679,9 @@ private:
     {
         for (const std::wstring& name : ListFolder(folder)) {
             const std::wstring path = folder + L"\\" + name;
-            if (IsLink(path)) {
-                // The folder it leads to is surveyed itself.
+            if (IsLink(path) || path == root + L"\\Alias") {
+                // The folder it leads to is surveyed itself; once that folder has moved, a file
+                // of the batch may take its name, and the link leads to that file.
                 continue;
             }
             if (IsFolder(path)) {
@@ -842,7 +843,8 @@ private:
                 EXPECT_TRUE(NamedByALine(folder + L"\\" + name)) << "unnamed " << ToUtf8(folder + L"\\" + name);
             }
             for (const std::wstring& name : ListFolder(folder)) {
-                if (IsFolder(folder + L"\\" + name) && !IsLink(folder + L"\\" + name)) {
+                if (IsFolder(folder + L"\\" + name) && !IsLink(folder + L"\\" + name) &&
+                    folder + L"\\" + name != root + L"\\Alias") {
                     scan(folder + L"\\" + name);
                 }
             }
