@@ -8,8 +8,9 @@
 // and two spellings of one folder are one folder.
 
 // The one spelling: the full path (relative paths, "." and "..", "/" separators and the trailing
-// dots and blanks of names resolved as the system resolves them), no trailing separator, the
-// names of an existing entry as the file system stores them (short names expanded), and a "\\?\"
+// dots and blanks of names resolved as the system resolves them), no trailing separator, short
+// names of an existing entry expanded (a long name keeps the case it was given in: names
+// compare without case), and a "\\?\"
 // or "\\.\" prefix dropped where the same path can be written without it. False when the path
 // cannot be placed in a folder: empty, holding a NUL, a drive or share root, a device, not
 // resolvable, or holding a name the system would not keep as written (see IsPlainName), which no
